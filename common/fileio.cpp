@@ -1,0 +1,204 @@
+#include "common/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "common/errors.h"
+
+namespace common {
+
+const char* const kReadBeyondEndText = "Read beyond end of file";
+
+std::string FileErrorText(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            return "File not found";
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+        case EBUSY:
+            return "File access denied";
+        case ENAMETOOLONG:
+        case EINVAL:
+        case EILSEQ:
+            return "Invalid filename";
+        case EMFILE:
+        case ENFILE:
+            return "Too many open files";
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return "Disk full";
+        default:
+            return "I/O error " + std::to_string(err);
+    }
+}
+
+void ThrowFileError(int err) { throw FileError(FileErrorText(err), err); }
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+int OpenForRead(const std::string& path) {
+    if (path.empty()) ThrowFileError(ENOENT);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) ThrowFileError(errno);
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        ThrowFileError(EISDIR);
+    }
+    return fd;
+}
+
+// Reads up to size bytes; returns how many were read.
+std::size_t ReadUpTo(int fd, char* out, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, out + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(errno);
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Permission bits are honoured even for a superuser, so that a read-only
+// document or folder is never written over.
+void CheckWritable(const std::string& path, bool mustExist) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT && !mustExist) return;
+        ThrowFileError(errno);
+    }
+    if (S_ISDIR(st.st_mode) && !mustExist) ThrowFileError(EISDIR);
+    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) ThrowFileError(EACCES);
+}
+
+}  // namespace
+
+void ReadRecord(const std::string& path, void* buffer, std::size_t size) {
+    Fd fd(OpenForRead(path));
+    if (ReadUpTo(fd.get(), static_cast<char*>(buffer), size) < size)
+        throw FileError(kReadBeyondEndText, 0);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    Fd fd(OpenForRead(path));
+    std::string data;
+    char chunk[65536];
+    for (;;) {
+        std::size_t n = ReadUpTo(fd.get(), chunk, sizeof chunk);
+        data.append(chunk, n);
+        if (n < sizeof chunk) break;
+    }
+    return data;
+}
+
+bool CanOpenForRead(const std::string& path) {
+    if (path.empty()) return false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    ::close(fd);
+    return ok;
+}
+
+void WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
+    if (path.empty()) ThrowFileError(ENOENT);
+    if (path.back() == '/') ThrowFileError(EISDIR);
+    std::string folder = FolderOf(path);
+    CheckWritable(folder, true);
+    CheckWritable(path, false);
+
+    std::string tmpl = folder + "/.sphaeron-XXXXXX";
+    int raw = ::mkstemp(tmpl.data());
+    if (raw < 0) ThrowFileError(errno);
+    Fd fd(raw);
+    bool done = false;
+    struct Cleanup {
+        const std::string& name;
+        bool& done;
+        ~Cleanup() {
+            if (!done) ::unlink(name.c_str());
+        }
+    } cleanup{tmpl, done};
+
+    // A new document gets the usual permissions; a replaced one keeps its own.
+    struct stat st;
+    mode_t mode;
+    if (::stat(path.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd.get(), mode);
+
+    const char* p = static_cast<const char*>(data);
+    std::size_t left = size;
+    while (left > 0) {
+        ssize_t n = ::write(fd.get(), p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) ThrowFileError(errno);
+    if (::close(fd.release()) != 0) ThrowFileError(errno);
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) ThrowFileError(errno);
+    done = true;
+}
+
+void MakeFolders(const std::string& path) {
+    if (path.empty()) return;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) ThrowFileError(ENOTDIR);
+        return;
+    }
+    std::string parent = FolderOf(path);
+    if (parent != path && parent != "." && parent != "/") MakeFolders(parent);
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) ThrowFileError(errno);
+}
+
+}  // namespace common

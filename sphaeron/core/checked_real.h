@@ -1,0 +1,49 @@
+#pragma once
+// An extended real whose every operation is checked for a floating-point
+// fault as it happens, so that the first faulting operation of a computation
+// is the one reported. Slow; used to find the exact fault of a failed step.
+#include <cmath>
+
+#include "common/fpcheck.h"
+
+namespace sphaeron {
+
+class CheckedReal {
+public:
+    CheckedReal() = default;
+    CheckedReal(long double v) : v_(Checked(v)) {}  // NOLINT: implicit on purpose
+    long double value() const { return v_; }
+
+    friend CheckedReal operator+(CheckedReal a, CheckedReal b) { return CheckedReal(a.v_ + b.v_); }
+    friend CheckedReal operator-(CheckedReal a, CheckedReal b) { return CheckedReal(a.v_ - b.v_); }
+    friend CheckedReal operator*(CheckedReal a, CheckedReal b) { return CheckedReal(a.v_ * b.v_); }
+    friend CheckedReal operator/(CheckedReal a, CheckedReal b) { return CheckedReal(a.v_ / b.v_); }
+    friend CheckedReal operator-(CheckedReal a) { return CheckedReal(-a.v_); }
+    friend bool operator<(CheckedReal a, CheckedReal b) { return Compare(a, b) < 0; }
+    friend bool operator>(CheckedReal a, CheckedReal b) { return Compare(a, b) > 0; }
+    friend bool operator==(CheckedReal a, CheckedReal b) { return Compare(a, b) == 0; }
+
+    friend CheckedReal Ln(CheckedReal a) { return CheckedReal(std::log(a.v_)); }
+    friend CheckedReal Exp(CheckedReal a) { return CheckedReal(std::exp(a.v_)); }
+    friend CheckedReal Sqrt(CheckedReal a) { return CheckedReal(std::sqrt(a.v_)); }
+
+private:
+    static long double Checked(long double v) {
+        volatile long double keep = v;  // the operation happens before the test
+        if (int f = common::FpFaults()) common::ThrowFpFault(f);
+        return keep;
+    }
+    // An ordered comparison with a NaN is an invalid operation.
+    static int Compare(CheckedReal a, CheckedReal b) {
+        if (std::isnan(a.v_) || std::isnan(b.v_)) common::ThrowFpFault(FE_INVALID);
+        return a.v_ < b.v_ ? -1 : (a.v_ > b.v_ ? 1 : 0);
+    }
+
+    long double v_ = 0;
+};
+
+inline long double Ln(long double x) { return std::log(x); }
+inline long double Exp(long double x) { return std::exp(x); }
+inline long double Sqrt(long double x) { return std::sqrt(x); }
+
+}  // namespace sphaeron

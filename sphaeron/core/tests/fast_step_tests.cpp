@@ -1,0 +1,155 @@
+// The fast step against the written procedure, bit for bit, on many random
+// states: every switch, absent slots, coincident taons, zero and negative
+// parameters, one and two threads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "common/errors.h"
+#include "sphaeron/core/taon_step.h"
+#include "sphaeron/core/tests/test_states.h"
+
+namespace sphaeron {
+namespace {
+
+bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+// Compares every real of the committed and working copies bit for bit.
+::testing::AssertionResult SameState(const TaonState& a, const TaonState& b) {
+    const long double TaonState::*unused = nullptr;
+    (void)unused;
+    for (int k = 1; k <= kMaxTaons; ++k) {
+        const long double* pa[15] = {a.X, a.Y, a.Z, a.Ux, a.Uy, a.Uz, a.NewX, a.NewY, a.NewZ,
+                                     a.NewUx, a.NewUy, a.NewUz, a.ViewX, a.ViewY, a.ViewZ};
+        const long double* pb[15] = {b.X, b.Y, b.Z, b.Ux, b.Uy, b.Uz, b.NewX, b.NewY, b.NewZ,
+                                     b.NewUx, b.NewUy, b.NewUz, b.ViewX, b.ViewY, b.ViewZ};
+        for (int f = 0; f < 15; ++f)
+            if (!SameBits(pa[f][k], pb[f][k]))
+                return ::testing::AssertionFailure()
+                       << "array " << f << " slot " << k << ": " << static_cast<double>(pa[f][k]) << " vs "
+                       << static_cast<double>(pb[f][k]);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+struct Outcome {
+    std::string error;
+};
+
+Outcome Run(TaonState& s, const StepSwitches& sw, StepEngine* engine) {
+    try {
+        if (engine)
+            engine->Step(s, sw);
+        else
+            LiteralTaonStep(s, sw);
+    } catch (const common::FloatError& e) {
+        return {e.what()};
+    }
+    return {""};
+}
+
+TaonState RandomState(std::mt19937_64& rng, int variant) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    TaonState s;
+    s.DT = variant % 7 == 0 ? 0.0L : static_cast<long double>(0.0005 + 0.003 * unit(rng));
+    for (int g = 1; g <= 3; ++g) {
+        ParamGroup p{static_cast<long double>(0.5 + unit(rng)), static_cast<long double>(0.8 + 0.4 * unit(rng)),
+                     static_cast<long double>(1.3 + 0.4 * unit(rng)), static_cast<long double>(1.8 + 0.5 * unit(rng)),
+                     static_cast<long double>(2.3 + 0.6 * unit(rng)), static_cast<long double>(2.8 + 0.8 * unit(rng))};
+        SetGroupParams(s, g, p);
+    }
+    if (variant % 5 == 1) SetGroupParams(s, 2, GroupParams(s, 1));  // shared reach factors
+    int count = 2 + static_cast<int>(unit(rng) * 99);
+    long double spread = static_cast<long double>(1.0 + 4.0 * unit(rng));
+    for (int k = 1; k <= kMaxTaons; ++k) {
+        bool present = unit(rng) < static_cast<double>(count) / 100.0;
+        long double x = spread * static_cast<long double>(unit(rng) - 0.5);
+        long double y = spread * static_cast<long double>(unit(rng) - 0.5);
+        long double z = spread * static_cast<long double>(unit(rng) - 0.5);
+        testing::PutTaon(s, k, x, y, z, static_cast<long double>(0.1 * (unit(rng) - 0.5)),
+                         static_cast<long double>(0.1 * (unit(rng) - 0.5)), 0);
+        s.GravonPresent[k] = present ? (unit(rng) < 0.1 ? 2 : 1) : 0;
+        // The working copy may differ from the committed one for slots the
+        // edit dialog touched.
+        if (unit(rng) < 0.05) s.NewUx[k] = static_cast<long double>(unit(rng));
+    }
+    return s;
+}
+
+void CompareOnState(TaonState start, const StepSwitches& sw, StepEngine& one, StepEngine& two, int steps,
+                    const std::string& what) {
+    TaonState lit = start, fast1 = start, fast2 = start;
+    for (int n = 0; n < steps; ++n) {
+        Outcome a = Run(lit, sw, nullptr);
+        Outcome b = Run(fast1, sw, &one);
+        Outcome c = Run(fast2, sw, &two);
+        if (!a.error.empty()) ResetWorkingCopy(lit);  // the step's own reset after a fault
+        ASSERT_EQ(a.error, b.error) << what << " step " << n + 1;
+        ASSERT_EQ(a.error, c.error) << what << " step " << n + 1;
+        ASSERT_TRUE(SameState(lit, fast1)) << what << " step " << n + 1;
+        ASSERT_TRUE(SameState(lit, fast2)) << what << " step " << n + 1;
+        if (!a.error.empty()) return;
+    }
+}
+
+TEST(FastStep, MatchesTheWrittenProcedureBitForBit) {
+    std::mt19937_64 rng(20261208);
+    StepEngine one(1), two(2);
+    for (int variant = 0; variant < 48; ++variant) {
+        TaonState s = RandomState(rng, variant);
+        StepSwitches sw;
+        sw.StopL = variant % 4 == 1;
+        sw.Cool = variant % 3 == 1;
+        sw.Mode1 = variant % 2 == 1;
+        if (sw.Mode1 && variant % 6 == 3) {
+            // A taon exactly on the shell of another.
+            s.G1 = 1.25L;
+            testing::PutTaon(s, 2, s.X[1] + 1.25L, s.Y[1], s.Z[1]);
+        }
+        CompareOnState(s, sw, one, two, 3, "variant " + std::to_string(variant));
+    }
+}
+
+TEST(FastStep, FaultsMatchTheWrittenProcedure) {
+    std::mt19937_64 rng(7);
+    StepEngine one(1), two(2);
+    for (int variant = 0; variant < 24; ++variant) {
+        TaonState s = RandomState(rng, variant + 1);
+        StepSwitches sw;
+        sw.Mode1 = variant % 2 == 0;
+        sw.StopL = variant % 5 == 0;
+        switch (variant % 6) {
+            case 0: s.C2 = 0; break;                            // division by zero in a reach factor
+            case 1: s.F1 = -2.0L; break;                        // logarithm of a negative base
+            case 2:                                             // coincident taons
+                testing::PutTaon(s, 40, 0.3L, 0.3L, 0.3L);
+                testing::PutTaon(s, 41, 0.3L, 0.3L, 0.3L);
+                break;
+            case 3: s.B3 = -1.0L; s.C1 = 0; break;              // two causes: the first one counts
+            case 4:                                             // overflow in the update
+                s.DT = 1e4000L;
+                break;
+            case 5: s.G2 = 1e-4940L; break;                     // denormal parameter: huge reach
+        }
+        CompareOnState(s, sw, one, two, 2, "fault variant " + std::to_string(variant));
+    }
+}
+
+TEST(FastStep, ExamplesOfOrdinaryRunsStayIdentical) {
+    // A dense lattice run for some steps, where most terms vanish exactly.
+    TaonState s;
+    testing::AllGroups(s, {1, 1, 1.4L, 1.7L, 2, 2.5L});
+    s.A3 = 1.2L;
+    s.DT = 0.002L;
+    int k = 0;
+    for (int z = 0; z < 4; ++z)
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 5; ++x) testing::PutTaon(s, ++k, x - 2.0L, y - 2.0L, z * 1.0L);
+    StepEngine one(1), two(2);
+    CompareOnState(s, StepSwitches{}, one, two, 5, "lattice");
+}
+
+}  // namespace
+}  // namespace sphaeron

@@ -1,0 +1,31 @@
+#pragma once
+// Extended XYZ trajectory frames of the present taons: the count line, a
+// comment line with the box, the column layout, time and step, and one line
+// per taon (group as element symbol, position, velocity, slot number).
+#include <cstdio>
+#include <string>
+
+#include "sphaeron/core/taon_state.h"
+
+namespace sphaeron {
+
+class XyzWriter {
+public:
+    XyzWriter() = default;
+    ~XyzWriter();
+    XyzWriter(const XyzWriter&) = delete;
+    XyzWriter& operator=(const XyzWriter&) = delete;
+
+    void Open(const std::string& path);  // throws FileError
+    bool IsOpen() const { return file_ != nullptr; }
+    void Frame(const TaonState& s, long long step);  // throws FileError
+    void Close();                                     // throws FileError
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// The frame as text (for tests).
+std::string XyzFrame(const TaonState& s, long long step);
+
+}  // namespace sphaeron
