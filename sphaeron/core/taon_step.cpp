@@ -210,10 +210,12 @@ struct StepEngine::Impl {
     int group[kSlots];
     long double dist[kSlots][kSlots];
     long double fac[kSlots][kSlots];  // pair factor of the force on i from j
+    long double newU[3][kSlots], newP[3][kSlots];
     std::fenv_t env;
 
     void Prepare(const TaonState& s, const StepSwitches& sw, int m, int& faultsOut);
     void RunJobs(const TaonState& s, const StepSwitches& sw, int worker);
+    void RunSums(const TaonState& s, const StepSwitches& sw, int m, int worker);
 };
 
 void StepEngine::Impl::Prepare(const TaonState& s, const StepSwitches& sw, int m, int& faultsOut) {
@@ -286,44 +288,26 @@ void StepEngine::Impl::RunJobs(const TaonState& s, const StepSwitches& sw, int w
     faults[static_cast<std::size_t>(worker)] = common::FpFaults() | extra;
 }
 
-StepEngine::StepEngine(int threads) : impl_(std::make_unique<Impl>(threads)) {}
-StepEngine::~StepEngine() = default;
-int StepEngine::Threads() const { return impl_->pool.Size(); }
-
-void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
-    Impl& im = *impl_;
-    int m = MovingCount(s, sw.StopL);
-    if (m == 0) {
-        CommitStep(s, sw.StopL);
-        return;
-    }
-    int n = std::min<int>(s.TaonCount, kMaxTaons);
-    std::fegetenv(&im.env);
-    int faults = 0;
-    im.Prepare(s, sw, m, faults);
-
-    im.next.store(0, std::memory_order_relaxed);
-    std::function<void(int)> task = [&](int w) { im.RunJobs(s, sw, w); };
-    im.pool.Run(task);
-    for (int f : im.faults) faults |= f;
-
-    // Force sums in the written order, then the velocity-first update.
+void StepEngine::Impl::RunSums(const TaonState& s, const StepSwitches& sw, int m, int worker) {
+    std::fesetenv(&env);
     common::ClearFpFlags();
+    int n = std::min<int>(s.TaonCount, kMaxTaons);
     const long double A[4] = {0, s.A1, s.A2, s.A3};
     const long double* P[3] = {s.X, s.Y, s.Z};
-    long double* Un[3] = {s.NewUx, s.NewUy, s.NewUz};
-    long double* Pn[3] = {s.NewX, s.NewY, s.NewZ};
+    const long double* Un[3] = {s.NewUx, s.NewUy, s.NewUz};
+    const long double* Pn[3] = {s.NewX, s.NewY, s.NewZ};
     long double cool = CoolFactor(sw.Cool);
     long double dt = s.DT;
-    long double newU[3][kSlots], newP[3][kSlots];
-    for (int i = 1; i <= m; ++i) {
+    for (;;) {
+        int i = static_cast<int>(next.fetch_add(1, std::memory_order_relaxed)) + 1;
+        if (i > m) break;
         long double sum[3] = {0.0L, 0.0L, 0.0L};
         for (int j = 1; j <= n; ++j) {
             if (!s.Present(j) || j == i) continue;
-            int g = im.group[j];
+            int g = group[j];
             if (g == 0) continue;
-            long double r = im.dist[i][j];
-            long double f = im.fac[i][j];
+            long double r = dist[i][j];
+            long double f = fac[i][j];
             for (int axis = 0; axis < 3; ++axis) {
                 long double coef = ((P[axis][i] - P[axis][j]) * (-1.0L)) / r;
                 coef = coef * A[g];
@@ -337,7 +321,35 @@ void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
             newP[axis][i] = Pn[axis][i] + u * dt;
         }
     }
-    faults |= common::FpFaults();
+    faults[static_cast<std::size_t>(worker)] = common::FpFaults();
+}
+
+StepEngine::StepEngine(int threads) : impl_(std::make_unique<Impl>(threads)) {}
+StepEngine::~StepEngine() = default;
+int StepEngine::Threads() const { return impl_->pool.Size(); }
+
+void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
+    Impl& im = *impl_;
+    int m = MovingCount(s, sw.StopL);
+    if (m == 0) {
+        CommitStep(s, sw.StopL);
+        return;
+    }
+    std::fegetenv(&im.env);
+    int faults = 0;
+    im.Prepare(s, sw, m, faults);
+
+    im.next.store(0, std::memory_order_relaxed);
+    std::function<void(int)> task = [&](int w) { im.RunJobs(s, sw, w); };
+    im.pool.Run(task);
+    for (int f : im.faults) faults |= f;
+
+    // Force sums in the written order, then the velocity-first update, one
+    // taon per task.
+    im.next.store(0, std::memory_order_relaxed);
+    std::function<void(int)> sums = [&](int w) { im.RunSums(s, sw, m, w); };
+    im.pool.Run(sums);
+    for (int f : im.faults) faults |= f;
 
     if (faults) {
         // Replay the written procedure on a copy to find the first fault.
@@ -352,10 +364,12 @@ void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
         ResetWorkingCopy(s);
         throw common::FloatError(text);
     }
+    long double* Un[3] = {s.NewUx, s.NewUy, s.NewUz};
+    long double* Pn[3] = {s.NewX, s.NewY, s.NewZ};
     for (int i = 1; i <= m; ++i) {
         for (int axis = 0; axis < 3; ++axis) {
-            Un[axis][i] = newU[axis][i];
-            Pn[axis][i] = newP[axis][i];
+            Un[axis][i] = im.newU[axis][i];
+            Pn[axis][i] = im.newP[axis][i];
         }
     }
     CommitStep(s, sw.StopL);
