@@ -12,8 +12,8 @@ const char* const kOverflowText = "Floating point overflow";
 
 const char* FpFaultText(int faults) {
     if (faults & FE_DIVBYZERO) return kDivisionByZeroText;
-    if (faults & FE_INVALID) return kInvalidOperationText;
-    return kOverflowText;
+    if (faults & FE_OVERFLOW) return kOverflowText;
+    return kInvalidOperationText;
 }
 
 void ThrowFpFault(int faults) { throw FloatError(FpFaultText(faults)); }

@@ -17,8 +17,8 @@ inline void ClearFpFlags() { std::feclearexcept(FE_ALL_EXCEPT); }
 inline int FpFaults() { return std::fetestexcept(kFpFaults); }
 
 // The text of one fault flag; with several flags set, division by zero wins
-// over invalid operation, which wins over overflow (a division by zero is
-// usually the cause of the invalid operations that follow it).
+// over overflow, which wins over invalid operation (an infinity from either
+// is the usual cause of the invalid operations that follow it).
 const char* FpFaultText(int faults);
 
 // Throws FloatError when any fault flag is set.

@@ -184,6 +184,12 @@ TEST(TaonStepFaults, TextsFollowTheCause) {
     huge.Ux[1] = huge.NewUx[1] = 1e4930L;
     huge.DT = 1000.0L;
     EXPECT_EQ("Floating point overflow", StepError(huge));
+
+    // A power beyond the range turns into invalid operations later in the
+    // same term; the overflow is what is reported.
+    TaonState far = base;
+    PutTaon(far, 2, 1e300L, 0, 0);
+    EXPECT_EQ("Floating point overflow", StepError(far));
 }
 
 TEST(TaonStepFaults, FailedStepKeepsCommittedStateAndResetsWorkingCopy) {
