@@ -33,10 +33,11 @@ private:
         if (int f = common::FpFaults()) common::ThrowFpFault(f);
         return keep;
     }
-    // An ordered comparison with a NaN is an invalid operation.
+    // Comparisons are quiet: a NaN compares neither less, greater nor equal.
     static int Compare(CheckedReal a, CheckedReal b) {
-        if (std::isnan(a.v_) || std::isnan(b.v_)) common::ThrowFpFault(FE_INVALID);
-        return a.v_ < b.v_ ? -1 : (a.v_ > b.v_ ? 1 : 0);
+        if (std::isless(a.v_, b.v_)) return -1;
+        if (std::isgreater(a.v_, b.v_)) return 1;
+        return a.v_ == b.v_ ? 0 : 2;
     }
 
     long double v_ = 0;

@@ -49,7 +49,7 @@ R ShellK() {
 }
 
 // The shell term of group 1 in mode 1; 0 at r equal to G1 (both one-sided
-// limits are 0 there).
+// limits are 0 there), and also when r or G1 is not a number.
 template <class R>
 R ShellSlope(R r, R a1, R g1) {
     R k = ShellK<R>();

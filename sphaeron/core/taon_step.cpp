@@ -82,14 +82,6 @@ long double ShellK() {
     return k;
 }
 
-inline bool NanCompare(long double a, long double b) {
-    if (std::isnan(a) || std::isnan(b)) {
-        std::feraiseexcept(FE_INVALID);
-        return true;
-    }
-    return false;
-}
-
 // The evaluation of the pair factors of one pair of taons at distance r.
 struct PairEval {
     const ReachConst* rc;
@@ -153,15 +145,14 @@ struct PairEval {
 
     long double Shell() {
         long double k = ShellK();
-        if (NanCompare(r, g1)) return 0.0L;
-        if (r < g1) {
+        if (std::isless(r, g1)) {
             long double e = ExpZ(((-k) * g1) / (g1 - r));
             long double f = std::exp(-2.0L * std::log(g1 - r)) * (-k);
             f = f * a1;
             f = f * g1;
             return e * f;
         }
-        if (r > g1) {
+        if (std::isgreater(r, g1)) {
             long double e = ExpZ(((-k) * g1) / (r - g1));
             long double f = std::exp(-2.0L * std::log(r - g1)) * k;
             f = f * a1;

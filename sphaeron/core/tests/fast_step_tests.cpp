@@ -3,6 +3,7 @@
 // parameters, one and two threads.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -115,7 +116,7 @@ TEST(FastStep, MatchesTheWrittenProcedureBitForBit) {
 TEST(FastStep, FaultsMatchTheWrittenProcedure) {
     std::mt19937_64 rng(7);
     StepEngine one(1), two(2);
-    for (int variant = 0; variant < 24; ++variant) {
+    for (int variant = 0; variant < 28; ++variant) {
         TaonState s = RandomState(rng, variant + 1);
         StepSwitches sw;
         sw.Mode1 = variant % 2 == 0;
@@ -132,6 +133,16 @@ TEST(FastStep, FaultsMatchTheWrittenProcedure) {
                 s.DT = 1e4000L;
                 break;
             case 5: s.G2 = 1e-4940L; break;                     // denormal parameter: huge reach
+        }
+        if (variant >= 24) {
+            // Values that no step can produce: a NaN position, an infinite
+            // velocity, a NaN shell radius.
+            testing::PutTaon(s, 3, NAN, 0.5L, 0.5L);
+            s.NewUy[9] = s.Uy[9] = INFINITY;
+            if (variant == 25) s.G1 = NAN;
+            s.C2 = 1.4L;
+            s.F1 = 2.5L;
+            s.B3 = 1.0L;
         }
         CompareOnState(s, sw, one, two, 2, "fault variant " + std::to_string(variant));
     }
