@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -188,6 +191,32 @@ TEST_F(TempDir, AtomicWritesLeaveThePreviousFileOnFailure) {
     EXPECT_EQ("File access denied", FileError([&] { WriteFileAtomic(Path("new"), std::string("x")); }));
     chmod(dir_.c_str(), 0755);
     // No temporary files are left behind.
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir_)) files += e.is_regular_file();
+    EXPECT_EQ(1, files);
+}
+
+TEST_F(TempDir, FullDiskReportsDiskFullAndKeepsThePreviousFile) {
+    WriteFileAtomic(Path("doc"), std::string(100, 'a'));
+    // A file size limit stands in for a full disk; the child reports through
+    // its exit code: 0 for the right text, 1 for any other outcome.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {50, 50};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        try {
+            WriteFileAtomic(Path("doc"), std::string(6296, 'b'));
+        } catch (const common::FileError& e) {
+            _exit(std::string(e.what()) == "Disk full" ? 0 : 1);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(std::string(100, 'a'), ReadWholeFile(Path("doc")));
     int files = 0;
     for (auto& e : std::filesystem::directory_iterator(dir_)) files += e.is_regular_file();
     EXPECT_EQ(1, files);
