@@ -126,11 +126,45 @@ std::int32_t ShellProfileOffset(const ShellFields& f, int j) {
     return Add(sum, tail);
 }
 
+namespace {
+
+bool SameValue(long double a, long double b) { return a == b && std::signbit(a) == std::signbit(b); }
+
+bool SameFields(const ShellFields& a, const ShellFields& b) {
+    return SameValue(a.A1, b.A1) && SameValue(a.B1, b.B1) && SameValue(a.C1, b.C1) && SameValue(a.D1, b.D1) &&
+           SameValue(a.F1, b.F1) && SameValue(a.G1, b.G1);
+}
+
+// The chart's columns depend on the six values only: the last complete
+// profile is kept so that a run, which redraws at every step, evaluates
+// the 8100 powers only when a field changes. A pass that fails is not kept.
+struct ProfileCache {
+    bool valid = false;
+    ShellFields fields;
+    std::array<std::int32_t, 901> offset{};
+};
+
+thread_local ProfileCache profileCache;
+
+}  // namespace
+
 void ShellProfileChart(Canvas& c, int sx, int sy, const ShellFieldSource& fields, char separator) {
     for (int m = 1; m <= 90; ++m) c.SetPixel(Add(sx, 20 * m), sy, common::kYellow);
     // The six texts are the same for every column of one pass.
     ShellFields f = ConvertShellFields(fields(), separator);
-    for (int j = 1; j <= 900; ++j) c.SetPixel(Add(sx, 2 * j), Add(sy, ShellProfileOffset(f, j)), common::kFuchsia);
+    ProfileCache& cache = profileCache;
+    if (!(cache.valid && SameFields(cache.fields, f))) {
+        cache.valid = false;
+        cache.fields = f;
+        for (int j = 1; j <= 900; ++j) {
+            // Columns before a failing one are drawn, as the pass goes.
+            cache.offset[j] = ShellProfileOffset(f, j);
+            c.SetPixel(Add(sx, 2 * j), Add(sy, cache.offset[j]), common::kFuchsia);
+        }
+        cache.valid = true;
+    } else {
+        for (int j = 1; j <= 900; ++j) c.SetPixel(Add(sx, 2 * j), Add(sy, cache.offset[j]), common::kFuchsia);
+    }
     for (int m = 1; m <= 10; ++m) {
         c.SetPixel(Sub(sx, 20 * m), sy, common::kYellow);
         c.SetPixel(sx, Add(sy, 20 * m), common::kYellow);

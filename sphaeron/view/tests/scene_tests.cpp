@@ -164,6 +164,24 @@ TEST(ShellProfileChart, ProfileColumnsAndAxes) {
     EXPECT_EQ(kBlack, s.canvas.Pixel(100, 510));
 }
 
+TEST(ShellProfileChart, EachPassFollowsTheCurrentTexts) {
+    Scene s(725, 289);
+    Place(s.state, 1, -5, 0, 0);
+    ShellFieldTexts texts{"1", "1", "2", "3", "4", "5"};
+    s.switches = Mode1({}, nullptr);
+    s.switches.ShellFields = [&texts] { return texts; };
+    s.Draw();
+    const auto first = s.canvas.Pixels();
+    texts[0] = "2";
+    s.Draw();
+    EXPECT_NE(first, s.canvas.Pixels());
+    texts[2] = "0";
+    EXPECT_EQ("Floating point division by zero", ErrorText([&] { s.Draw(); }));
+    texts = {"1", "1", "2", "3", "4", "5"};
+    s.Draw();
+    EXPECT_EQ(first, s.canvas.Pixels());
+}
+
 TEST(ShellProfileChart, EvenGapColumnTakesTheTailLimit) {
     // G1 = 0.25: q = 14, so 2j - q is 0 at j = 7.
     ShellFields f{0.35L, 100, 100, 100, 100, 0.25L};
