@@ -1,0 +1,54 @@
+#pragma once
+// Small controls of the main window that Qt does not have as such: the
+// filled circle shape, the drawing area that shows the back buffer, and a
+// plain container that reports its resizes.
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+namespace sphaeron::forms {
+
+// A small filled circle with a black outline.
+class TShape : public QWidget {
+public:
+    explicit TShape(QWidget* parent = nullptr) : QWidget(parent) {}
+    void SetBrushColor(QColor c);
+    QColor BrushColor() const { return brush_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor brush_ = Qt::white;
+};
+
+// Shows the back buffer the pictures are drawn into and passes mouse
+// presses and releases on to the window.
+class DrawingArea : public QWidget {
+public:
+    DrawingArea(QWidget* parent, const QImage* buffer);
+
+    std::function<void(QMouseEvent*)> OnMouseDown;
+    std::function<void(QMouseEvent*)> OnMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    const QImage* buffer_;
+};
+
+// A container that calls back after every resize.
+class ResizingWidget : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::function<void()> OnResize;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+}  // namespace sphaeron::forms

@@ -1,0 +1,42 @@
+#include "sphaeron/forms/listing_model.h"
+
+namespace sphaeron::forms {
+
+GridModel::GridModel(int columns, int rows, QObject* parent)
+    : QAbstractTableModel(parent), columns_(columns), rows_(rows), cells_(static_cast<std::size_t>(columns) * rows) {}
+
+void GridModel::SetCell(int col, int row, const QString& text) {
+    QString& cell = cells_[Index(col, row)];
+    if (cell == text) return;
+    cell = text;
+    if (row == 0 && col > 0)
+        columnHeadDirty_ = true;
+    else if (col == 0 && row > 0)
+        rowHeadDirty_ = true;
+    else if (row > 0)
+        itemsDirty_ = true;
+}
+
+void GridModel::Publish() {
+    if (columnHeadDirty_) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 2);
+    if (rowHeadDirty_) emit headerDataChanged(Qt::Vertical, 0, rows_ - 2);
+    if (itemsDirty_) emit dataChanged(index(0, 0), index(rows_ - 2, columns_ - 2), {Qt::DisplayRole});
+    itemsDirty_ = columnHeadDirty_ = rowHeadDirty_ = false;
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_ - 1; }
+
+int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_ - 1; }
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
+    return Cell(index.column() + 1, index.row() + 1);
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return QVariant();
+    if (orientation == Qt::Horizontal) return section + 1 < columns_ ? Cell(section + 1, 0) : QString();
+    return section + 1 < rows_ ? Cell(0, section + 1) : QString();
+}
+
+}  // namespace sphaeron::forms

@@ -1,0 +1,249 @@
+#pragma once
+// The main window of the 3D program: the drawing area, the bottom panel with
+// the listing, the commentary and the name field, the right-hand panel with
+// the run controls, the view buttons and the parameter fields, and the menus.
+// Handlers carry the names of their controls and events; the work behind
+// them is done by the windowless code.
+#include <QCheckBox>
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "common/qt/qimage_canvas.h"
+#include "sphaeron/forms/controls.h"
+#include "sphaeron/forms/listing_model.h"
+#include "sphaeron/forms/session.h"
+#include "sphaeron/view/scene.h"
+
+class QAction;
+class QMenu;
+
+namespace sphaeron::forms {
+
+class TEditDlg;
+class TAboutBox;
+class NumberKeyFilter;
+
+class TMainForm : public QMainWindow {
+public:
+    static constexpr int kFormWidth = 725;
+    static constexpr int kFormHeight = 525;
+    static constexpr int kPanHeight = 182;
+    static constexpr int kPanel1Width = 243;
+
+    // Builds the window and runs its start-up (FormCreate).
+    explicit TMainForm(Session& session, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Windows created after the main window (program start order).
+    TEditDlg* EditDlg = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    // Where the help files are looked up (beside the executable).
+    QString HelpFolder;
+    // The help file in use ("HlpArtRu.hlp" or "HlpArtPl.hlp").
+    QString HelpFile;
+
+    // ---- controls -------------------------------------------------------
+    // Menus
+    QMenu* File1 = nullptr;
+    QAction* New1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* SaveAs1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* View1 = nullptr;
+    QMenu* Images = nullptr;  // "Show Images"
+    QAction* Daons1 = nullptr;  // "Taons"
+    QAction* Spiral1 = nullptr;
+    QAction* ShowSpin = nullptr;
+    QAction* ShowNumbersOfPoints = nullptr;
+    QAction* MoveToCenter = nullptr;
+    QMenu* Manager = nullptr;  // never shown: its items work through their keys
+    QAction* Left1 = nullptr;
+    QAction* Right1 = nullptr;
+    QAction* Up1 = nullptr;
+    QAction* Down1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* EnglishHelp1 = nullptr;
+    QAction* RussianHelp1 = nullptr;
+    QAction* PolandHelp1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Drawing area and its legend
+    ResizingWidget* Body = nullptr;
+    DrawingArea* DrawArea = nullptr;
+    QRadioButton* RadioButton3 = nullptr;
+
+    // Bottom panel
+    QFrame* Pan = nullptr;
+    QTabWidget* PageControl = nullptr;
+    QWidget* TabListing = nullptr;
+    QWidget* TabCommentary = nullptr;
+    QTableView* DaonsTable = nullptr;
+    GridModel* Listing = nullptr;  // the cells of DaonsTable
+    QPlainTextEdit* Comment = nullptr;
+    QLineEdit* FName = nullptr;
+
+    // Right-hand panel: run controls
+    QFrame* Panel1 = nullptr;
+    QPushButton* Go = nullptr;
+    TShape* ShapeLime = nullptr;
+    TShape* ShapeRed = nullptr;
+    QLabel* LabelTime = nullptr;
+    QLabel* LTime = nullptr;
+    QCheckBox* ShowList = nullptr;
+    QPushButton* Null00 = nullptr;
+    QCheckBox* Cool = nullptr;
+    QCheckBox* StopL = nullptr;
+    QWidget* ModeBox = nullptr;
+    QRadioButton* RB0 = nullptr;
+    QRadioButton* RB1 = nullptr;
+    QRadioButton* RB2 = nullptr;
+    // View buttons and the amplitude bar
+    QPushButton* DaoBack = nullptr;
+    QPushButton* DaoTeta = nullptr;
+    QPushButton* DaoPsi = nullptr;
+    QPushButton* DaoPhi = nullptr;
+    QPushButton* DaoStop = nullptr;
+    QPushButton* DaoPhi1 = nullptr;
+    QPushButton* DaoForvard = nullptr;
+    QPushButton* DaoTeta1 = nullptr;
+    QPushButton* DaoPsi1 = nullptr;
+    QSlider* TrackBar = nullptr;
+    // Parameter panel, in document order (DT, A1 .. G1, A2 .. G2, A3 .. G3)
+    QLineEdit* EditDT = nullptr;
+    QLineEdit *EditA1 = nullptr, *EditB1 = nullptr, *EditC1 = nullptr, *EditD1 = nullptr, *EditF1 = nullptr,
+              *EditG1 = nullptr;
+    QLineEdit *EditA2 = nullptr, *EditB2 = nullptr, *EditC2 = nullptr, *EditD2 = nullptr, *EditF2 = nullptr,
+              *EditG2 = nullptr;
+    QLineEdit *EditA3 = nullptr, *EditB3 = nullptr, *EditC3 = nullptr, *EditD3 = nullptr, *EditF3 = nullptr,
+              *EditG3 = nullptr;
+    std::array<QLineEdit*, kParameterCount> ParameterFields{};
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr;  // "1-50", "51-80", "81-100"
+
+    QTimer* Timer = nullptr;
+
+    // The back buffer the pictures are drawn into; DrawArea shows it.
+    QImage BackBuffer;
+
+    // ---- handlers -------------------------------------------------------
+    void FormCreate();
+    void FormPaint();
+    void FormResize();
+    void FormMouseDown(Qt::MouseButton button, int x, int y);
+    void FormMouseUp(Qt::MouseButton button, int x, int y);
+
+    // Run controls
+    void GoClick();
+    void RunLoop(int firstStep);
+    void FillListing();
+    void Null00Click();
+    void LTimeDblClick();
+    void DaonsTableDblClick();
+
+    // View controls
+    void DaoTetaClick();
+    void DaoTeta1Click();
+    void DaoPsiClick();
+    void DaoPsi1Click();
+    void DaoPhiClick();
+    void DaoPhi1Click();
+    void DaoStopClick();
+    void DaoForvardClick();
+    void DaoBackClick();
+    void TrackBarChange();
+    void TimerTimer();
+    void ShowSpinClick();
+    void ShowNumbersOfPointsClick();
+    void MoveToCenterClick();
+    void Left1Click();
+    void Right1Click();
+    void Up1Click();
+    void Down1Click();
+    void Spiral1Click();
+    void Daons1Click();
+
+    // File and help commands
+    void New1Click();
+    void Open1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    void Exit1Click();
+    void EnglishHelp1Click();
+    void RussianHelp1Click();
+    void PolandHelp1Click();
+    void About1Click();
+
+    // Fields and memo
+    void EditDTExit();
+    void CommentChange();
+    void CommentExit();
+
+    // ---- helpers the handlers share ---------------------------------------
+    Session& Data() { return session_; }
+    TaonState& State() { return session_.State; }
+    // The decimal separator of the user's locale.
+    static char Separator();
+    // The picture of the moment: state, view, canvas and the switches.
+    Picture CurrentPicture();
+    void DrawTaonScene();
+    void DrawFigureScene();
+    void RedrawPicture();
+    // The nineteen fields from DT, A1 .. G3.
+    void FillParameterFields();
+    // The top of the bottom panel: the height of the drawing area.
+    int PanTop() const;
+    // The memo's text as the commentary file holds it, and back.
+    std::string CommentText() const;
+    void SetCommentText(const std::string& text);
+    // Idle and running looks of the run controls (Stopped is set apart).
+    void ShowIdleLook();
+    void ShowRunningLook();
+    // Step counter as shown in LTime.
+    void ShowStepCount(int n);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildBottomPanel();
+    void BuildRightPanel();
+    QLineEdit* MakeField(QWidget* parent, int x, int y, int w, QColor colour, bool filtered);
+    QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());
+    void ArrangeControls();
+    void ShowHelpContents();
+    void OpenDocumentFromDialog(const std::string& path);
+    void ShowDocumentName();
+    // Wires a handler so that a failure in it reaches the failure handler.
+    template <class Signal, class Sender>
+    void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)());
+
+    Session& session_;
+    common::QImageCanvas canvas_;
+    NumberKeyFilter* keyFilter_ = nullptr;
+    bool runActive_ = false;  // the run loop is on the stack
+    bool closeAfterRun_ = false;
+    bool created_ = false;
+};
+
+// Text of a path for the window, and back.
+QString PathText(const std::string& path);
+std::string TextPath(const QString& text);
+
+}  // namespace sphaeron::forms

@@ -1,0 +1,26 @@
+#include "sphaeron/forms/program.h"
+
+#include <QCoreApplication>
+
+namespace sphaeron::forms {
+
+SphaeronProgram::SphaeronProgram() {
+    QCoreApplication::setApplicationName(QStringLiteral("Sphaeron"));
+    MainForm = std::make_unique<TMainForm>(Data);
+    EditDlg = std::make_unique<TEditDlg>(Data, MainForm.get());
+    AboutBox = std::make_unique<TAboutBox>(MainForm.get());
+    MainForm->EditDlg = EditDlg.get();
+    MainForm->AboutBox = AboutBox.get();
+}
+
+SphaeronProgram::~SphaeronProgram() {
+    if (MainForm) {
+        MainForm->EditDlg = nullptr;
+        MainForm->AboutBox = nullptr;
+    }
+    AboutBox.reset();
+    EditDlg.reset();
+    MainForm.reset();
+}
+
+}  // namespace sphaeron::forms

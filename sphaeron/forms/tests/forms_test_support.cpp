@@ -1,0 +1,196 @@
+#include "forms_test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLocale>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "sphaeron/document/document.h"
+#include "sphaeron/forms/failure.h"
+
+namespace sphaeron::forms::testing {
+
+namespace {
+
+std::optional<QString> Take(std::deque<std::optional<QString>>& answers) {
+    bool given = answers.front().has_value();
+    QString name = given ? *answers.front() : QString();
+    answers.pop_front();
+    if (!given) return std::nullopt;
+    return name;
+}
+
+}  // namespace
+
+std::optional<QString> ScriptedDialogs::OpenFileName(QWidget*, const QString& filter, const QString& defaultExt) {
+    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
+    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
+    if (OpenAnswers.empty()) {
+        ADD_FAILURE() << "open dialog not scripted";
+        return std::nullopt;
+    }
+    return Take(OpenAnswers);
+}
+
+std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& filter, const QString& defaultExt) {
+    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
+    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
+    if (SaveAnswers.empty()) {
+        ADD_FAILURE() << "save dialog not scripted";
+        return std::nullopt;
+    }
+    return Take(SaveAnswers);
+}
+
+bool ScriptedDialogs::Confirm(QWidget*, const QString& text) {
+    Questions.push_back(text);
+    if (ConfirmAnswers.empty()) {
+        ADD_FAILURE() << "question not scripted: " << text.toStdString();
+        return false;
+    }
+    bool a = ConfirmAnswers.front();
+    ConfirmAnswers.pop_front();
+    return a;
+}
+
+void ScriptedDialogs::Failure(QWidget*, const QString& text) {
+    Failures.push_back(text);
+    if (OnFailure) OnFailure(text);
+}
+
+int ScriptedDialogs::ExecModal(QDialog& dialog) {
+    ModalTitles.push_back(dialog.windowTitle());
+    if (ModalActions.empty()) {
+        ADD_FAILURE() << "modal dialog not scripted: " << dialog.windowTitle().toStdString();
+        return QDialog::Rejected;
+    }
+    auto action = std::move(ModalActions.front());
+    ModalActions.pop_front();
+    return action(dialog);
+}
+
+void EnsureApplication() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "forms_tests";
+    static char* argv[] = {name, nullptr};
+    // Lives until the process ends.
+    new SphaeronApplication(argc, argv);
+}
+
+void FormsTest::SetUp() {
+    EnsureApplication();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    char tmpl[] = "/tmp/sphaeron-forms-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+    char cwd[4096];
+    oldCwd_ = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
+    // Titles standing in for names are written relative to the current
+    // folder: keep them in the test's folder.
+    ASSERT_EQ(0, chdir(dir_.c_str()));
+    Dialogs::Install(&dialogs);
+}
+
+void FormsTest::TearDown() {
+    program_.reset();
+    Dialogs::Install(nullptr);
+    QLocale::setDefault(QLocale::c());
+    if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
+    std::error_code ec;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(dir_, ec);
+    EXPECT_TRUE(dialogs.OpenAnswers.empty()) << "unused open answers";
+    EXPECT_TRUE(dialogs.SaveAnswers.empty()) << "unused save answers";
+    EXPECT_TRUE(dialogs.ConfirmAnswers.empty()) << "unused confirm answers";
+    EXPECT_TRUE(dialogs.ModalActions.empty()) << "unused modal actions";
+}
+
+std::string FormsTest::StartFile() const { return StartFilePath(); }
+
+void FormsTest::WriteStartFile(const std::string& content) {
+    std::filesystem::create_directories(dir_ + "/config/Sphaeron");
+    WriteBytes(StartFile(), content);
+}
+
+std::string FormsTest::ReadStartFile() const {
+    std::ifstream in(StartFile(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool FormsTest::StartFileExists() const { return std::filesystem::exists(StartFile()); }
+
+TMainForm& FormsTest::Start() {
+    program_ = std::make_unique<SphaeronProgram>();
+    return *program_->MainForm;
+}
+
+void FormsTest::ShowActive() {
+    Form().show();
+    QApplication::setActiveWindow(&Form());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&Form()));
+}
+
+TaonState SquareState(long double dt) {
+    TaonState s;
+    for (int k = 1; k <= kMaxTaons; ++k) {
+        s.GravonPresent[k] = 0;
+        s.X[k] = s.NewX[k] = s.ViewX[k] = 1000.0L + 37.0L * k;
+        s.Y[k] = s.NewY[k] = s.ViewY[k] = -500.0L;
+    }
+    const long double q = 0.212L;
+    const long double pos[4][3] = {{q, q, -q}, {q, q, q}, {-q, q, q}, {-q, q, -q}};
+    for (int k = 1; k <= 4; ++k) {
+        s.GravonPresent[k] = 1;
+        s.X[k] = s.NewX[k] = s.ViewX[k] = pos[k - 1][0];
+        s.Y[k] = s.NewY[k] = s.ViewY[k] = pos[k - 1][1];
+        s.Z[k] = s.NewZ[k] = s.ViewZ[k] = pos[k - 1][2];
+        s.Ux[k] = s.NewUx[k] = 0.01L * k;
+        s.Uy[k] = s.NewUy[k] = -0.02L * k;
+        s.Uz[k] = s.NewUz[k] = 1.5e-7L;
+    }
+    s.DT = dt;
+    for (int g = 1; g <= 3; ++g) SetGroupParams(s, g, {1, 2.718L, 5, 10, 20, 30});
+    return s;
+}
+
+std::vector<unsigned char> WriteState(const std::string& path, const TaonState& s) {
+    TaonsDocument doc;
+    PackDocument(s, doc);
+    WriteDocument(path, doc);
+    return std::vector<unsigned char>(doc.bytes.begin(), doc.bytes.end());
+}
+
+std::vector<unsigned char> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+void AtPass(TMainForm& form, int pass, std::function<void()> f) {
+    auto* timer = new QTimer(&form);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, &form, pass, f = std::move(f)] {
+        if (form.Data().State.StepCount < pass) return;
+        timer->stop();
+        timer->deleteLater();
+        f();
+    });
+    timer->start();
+}
+
+}  // namespace sphaeron::forms::testing

@@ -1,0 +1,95 @@
+#pragma once
+// Shared set-up of the window tests: a scripted Dialogs, a temporary folder
+// that holds the start file and the documents, and builders of documents.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sphaeron/core/taon_state.h"
+#include "sphaeron/forms/dialogs.h"
+#include "sphaeron/forms/program.h"
+
+namespace sphaeron::forms::testing {
+
+// Answers from queues and records what the program showed. A question that
+// was not scripted fails the test and is answered with Cancel or No.
+class ScriptedDialogs : public Dialogs {
+public:
+    std::deque<std::optional<QString>> OpenAnswers;
+    std::deque<std::optional<QString>> SaveAnswers;
+    std::deque<bool> ConfirmAnswers;
+    // Each modal dialog runs the next action (if any) and returns its result.
+    std::deque<std::function<int(QDialog&)>> ModalActions;
+    bool HelpOpens = true;
+
+    std::vector<QString> Informations;
+    std::vector<QString> Failures;
+    std::vector<QString> Questions;
+    std::vector<QString> HelpOpened;
+    std::vector<QString> ModalTitles;
+    // Called whenever a failure is shown (for example to look at the window
+    // at that moment).
+    std::function<void(const QString&)> OnFailure;
+
+    std::optional<QString> OpenFileName(QWidget*, const QString& filter, const QString& defaultExt) override;
+    std::optional<QString> SaveFileName(QWidget*, const QString& filter, const QString& defaultExt) override;
+    void Information(QWidget*, const QString& text) override { Informations.push_back(text); }
+    bool Confirm(QWidget*, const QString& text) override;
+    void Failure(QWidget*, const QString& text) override;
+    int ExecModal(QDialog& dialog) override;
+    bool OpenHelpFile(const QString& path) override {
+        HelpOpened.push_back(path);
+        return HelpOpens;
+    }
+};
+
+// The application object of the test executable (created on first use).
+void EnsureApplication();
+
+class FormsTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
+    std::string StartFile() const;
+    void WriteStartFile(const std::string& content);
+    std::string ReadStartFile() const;
+    bool StartFileExists() const;
+
+    // Starts the program as main() does (without the event loop).
+    TMainForm& Start();
+    // Shows the window and makes it active (for keys and focus).
+    void ShowActive();
+    TMainForm& Form() { return *program_->MainForm; }
+    Session& Data() { return program_->Data; }
+    TaonState& State() { return program_->Data.State; }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<SphaeronProgram> program_;
+    std::string dir_;
+    std::string oldCwd_;
+};
+
+// A document state: taons 1 .. 4 on a small square (as in the easy square
+// but with velocities), the others absent and far apart; DT as given.
+TaonState SquareState(long double dt = 0.01L);
+// Writes a state as a document; returns the record.
+std::vector<unsigned char> WriteState(const std::string& path, const TaonState& s);
+std::vector<unsigned char> FileBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+bool SameBits(long double a, long double b);
+
+// Runs f once the run loop dispatches for the `pass`-th time (1 = the first
+// pass) by checking after every dispatch.
+void AtPass(TMainForm& form, int pass, std::function<void()> f);
+
+}  // namespace sphaeron::forms::testing
