@@ -35,7 +35,7 @@ GravBytes Expected(PlanarState s, const StepSettings& st, int steps) {
     return EncodeGravRecord(RecordOfState(s));
 }
 
-TEST(RunTool, ConfigurationsFunctionsPassesAndBrakes) {
+TEST(DuoplexRunTool, ConfigurationsFunctionsPassesAndBrakes) {
     ScratchDir dir;
     std::string out = dir.File("out.grav");
     struct Case {
@@ -67,7 +67,7 @@ TEST(RunTool, ConfigurationsFunctionsPassesAndBrakes) {
     }
 }
 
-TEST(RunTool, FileInputCarriesUnusedBytesAndTakesDtAndGravoNew) {
+TEST(DuoplexRunTool, FileInputCarriesUnusedBytesAndTakesDtAndGravoNew) {
     ScratchDir dir;
     PlanarState s;
     ResetToNewValues(s);
@@ -99,7 +99,7 @@ TEST(RunTool, FileInputCarriesUnusedBytesAndTakesDtAndGravoNew) {
     EXPECT_EQ(ReadBytes(out).substr(250), std::string(6, '\0'));
 }
 
-TEST(RunTool, FaultWritesTheCommittedStateAndExitsThree) {
+TEST(DuoplexRunTool, FaultWritesTheCommittedStateAndExitsThree) {
     ScratchDir dir;
     PlanarState s;
     ResetToStartValues(s);
@@ -134,7 +134,7 @@ TEST(RunTool, FaultWritesTheCommittedStateAndExitsThree) {
     EXPECT_EQ(rec.SpeedX[1], 1.0L);
 }
 
-TEST(RunTool, BadArgumentsAndFilesWriteNothing) {
+TEST(DuoplexRunTool, BadArgumentsAndFilesWriteNothing) {
     ScratchDir dir;
     std::string out = dir.File("out.grav"), shortIn = dir.File("short.grav");
     WriteBytes(shortIn, std::string(255, '\0'));

@@ -68,7 +68,7 @@ int PesCurveY(int py, int m, long double a, long double b) {
     return py + 260 - static_cast<int>(std::nearbyint(std::pow(w, (2.5L - std::pow(w, 20.0L)) / s) * (a * 100.0L)));
 }
 
-TEST(DrawScene, StartUpFrame) {
+TEST(DuoplexScene, StartUpFrame) {
     Scene sc;
     sc.Draw();
     // Gravon 2 is drawn last: the left arm of its cross runs through gravon
@@ -104,7 +104,7 @@ TEST(DrawScene, StartUpFrame) {
     EXPECT_EQ(sc.c.live["Y2"], "3");
 }
 
-TEST(DrawScene, SecondScaleHalvesOffsetsAndErasesOldMarkers) {
+TEST(DuoplexScene, SecondScaleHalvesOffsetsAndErasesOldMarkers) {
     Scene sc;
     sc.Draw();
     sc.c.sc1 = false;
@@ -118,7 +118,7 @@ TEST(DrawScene, SecondScaleHalvesOffsetsAndErasesOldMarkers) {
     EXPECT_EQ(sc.At(208 + 200, PeCurveY(78, 200, 3, 2)), kYellow);
 }
 
-TEST(DrawScene, ZeroStrengthShowsHollowAndIsTakenFromTheEdit) {
+TEST(DuoplexScene, ZeroStrengthShowsHollowAndIsTakenFromTheEdit) {
     Scene sc;
     sc.s.Y[2] = 4.0L;  // (364, 468), off gravon 1's guides
     sc.c.a[1] = "0";
@@ -135,7 +135,7 @@ TEST(DrawScene, ZeroStrengthShowsHollowAndIsTakenFromTheEdit) {
     EXPECT_EQ(sc.At(364 - 100, PeCurveY(208, 100, 2.5L, 2)), kAqua);
 }
 
-TEST(DrawScene, MoveLeavesNoStrayPixels) {
+TEST(DuoplexScene, MoveLeavesNoStrayPixels) {
     for (FunctionChoice f : kAllFunctions) {
         Scene moved;
         moved.c.function = f;
@@ -167,7 +167,7 @@ TEST(DrawScene, MoveLeavesNoStrayPixels) {
     }
 }
 
-TEST(DrawScene, ThreeGravonModeDrawsMarkersOnly) {
+TEST(DuoplexScene, ThreeGravonModeDrawsMarkersOnly) {
     Scene sc;
     ApplyConfiguration(sc.s, *RefreshConfiguration(FunctionChoice::F_PE2, true));
     sc.c.two = false;
@@ -182,7 +182,7 @@ TEST(DrawScene, ThreeGravonModeDrawsMarkersOnly) {
     EXPECT_TRUE(sc.c.live.empty());
 }
 
-TEST(DrawScene, FunctionLinesAndCurvesPerChoice) {
+TEST(DuoplexScene, FunctionLinesAndCurvesPerChoice) {
     struct Row {
         FunctionChoice f;
         int h1, last1, h2, last2;
@@ -238,7 +238,7 @@ TEST(DrawScene, FunctionLinesAndCurvesPerChoice) {
             }
 }
 
-TEST(DrawScene, BadTextsAndFaultsEndTheFrame) {
+TEST(DuoplexScene, BadTextsAndFaultsEndTheFrame) {
     Scene sc;
     sc.c.a[1] = "1,5";
     sc.c.a[2] = "abc";

@@ -24,7 +24,7 @@ GravBytes RandomBytes(unsigned seed) {
     return b;
 }
 
-TEST(PlanarValues, StartUpAndNewTables) {
+TEST(DuoplexValues, StartUpAndNewTables) {
     PlanarState s;
     s.StepCount = 7;
     s.Stopped = false;
@@ -52,7 +52,7 @@ TEST(PlanarValues, StartUpAndNewTables) {
     EXPECT_FALSE(s.Stopped);
 }
 
-TEST(GravRecordCodec, FieldOffsetsAndLayout) {
+TEST(DuoplexRecord, FieldOffsetsAndLayout) {
     GravRecord r;
     r.A[1] = 1.0L;
     r.A[2] = 2.0L;
@@ -76,7 +76,7 @@ TEST(GravRecordCodec, FieldOffsetsAndLayout) {
     EXPECT_EQ(common::DecodeExt(sb.data() + 170), 3.8L);      // Y of gravon 3
 }
 
-TEST(GravRecordCodec, AnyBytesSurviveDecodeAndEncode) {
+TEST(DuoplexRecord, AnyBytesSurviveDecodeAndEncode) {
     for (unsigned seed = 1; seed <= 200; ++seed) {
         GravBytes b = RandomBytes(seed);
         if (seed % 2) {  // NaN and infinity patterns in every value
@@ -91,7 +91,7 @@ TEST(GravRecordCodec, AnyBytesSurviveDecodeAndEncode) {
     }
 }
 
-TEST(GravDocument, OpenReadOnlyLongerFileAndSaveCopy) {
+TEST(DuoplexDocument, OpenReadOnlyLongerFileAndSaveCopy) {
     ScratchDir dir;
     GravBytes b = RandomBytes(42);
     PlanarState src;
@@ -117,7 +117,7 @@ TEST(GravDocument, OpenReadOnlyLongerFileAndSaveCopy) {
     EXPECT_EQ(ReadBytes(out), AsString(b));
 }
 
-TEST(GravDocument, FailedOpenChangesNothing) {
+TEST(DuoplexDocument, FailedOpenChangesNothing) {
     ScratchDir dir;
     std::string shortFile = dir.File("short.grav");
     WriteBytes(shortFile, std::string(255, '\x01'));
@@ -145,7 +145,7 @@ TEST(GravDocument, FailedOpenChangesNothing) {
     EXPECT_TRUE(same());
 }
 
-TEST(GravDocument, FailedSaveKeepsThePreviousFile) {
+TEST(DuoplexDocument, FailedSaveKeepsThePreviousFile) {
     ScratchDir dir;
     std::string target = dir.File("kept.grav");
     WriteBytes(target, "previous contents");
@@ -167,7 +167,7 @@ TEST(GravDocument, FailedSaveKeepsThePreviousFile) {
     }
 }
 
-TEST(StartConfigurations, TableRowsAndVariants) {
+TEST(DuoplexConfigurations, TableRowsAndVariants) {
     auto pe1two = RefreshConfiguration(FunctionChoice::F_PE1, false);
     auto pe1three = RefreshConfiguration(FunctionChoice::F_PE1, true);
     ASSERT_TRUE(pe1two && pe1three);

@@ -67,7 +67,7 @@ long double Slope(long double (*f)(long double), long double r) {
     return (f(r + h) - f(r - h)) / (2 * h);
 }
 
-TEST(PairLaws, TermsAreSlopesOfTheirPotentials) {
+TEST(DuoplexLaws, TermsAreSlopesOfTheirPotentials) {
     for (long double r : {0.05L, 0.3L, 0.9L, 1.7L, 2.5L, 2.9L, 3.15L, 4.0L, 6.0L}) {
         long double pes = -Slope([](long double x) { return PesPotential(x, 3.0L, 0.424L, 5.0L); }, r);
         EXPECT_NEAR(PesSlope(r, 3.0L, 0.424L, 5.0L), pes, 1e-6L * std::fabs(pes) + 1e-30L) << "r " << r;
@@ -77,7 +77,7 @@ TEST(PairLaws, TermsAreSlopesOfTheirPotentials) {
     }
 }
 
-TEST(PairLaws, PeBalancesAtDistanceE) {
+TEST(DuoplexLaws, PeBalancesAtDistanceE) {
     const long double e = std::exp(1.0L);
     PlanarState s = Pair(0.0L, e, 1.0L, 1.0L);
     EXPECT_LT(std::fabs(ForceX(s, 1, FunctionChoice::F_PE)), 1e-17L);
@@ -95,7 +95,7 @@ TEST(PairLaws, PeBalancesAtDistanceE) {
     EXPECT_EQ(ForceY(far, 1, FunctionChoice::F_PE), 0.0L);
 }
 
-TEST(PairLaws, ZeroStrengthExertsNothing) {
+TEST(DuoplexLaws, ZeroStrengthExertsNothing) {
     for (FunctionChoice f : {FunctionChoice::F_PE, FunctionChoice::F_PES}) {
         PlanarState s = Pair(-1.5L, 1.6L, 1.0L, 3.0L);
         s.A[2] = 0.0L;
@@ -105,7 +105,7 @@ TEST(PairLaws, ZeroStrengthExertsNothing) {
     }
 }
 
-TEST(PairLaws, MixedFunctionActsDifferentlyOnTheTwo) {
+TEST(DuoplexLaws, MixedFunctionActsDifferentlyOnTheTwo) {
     PlanarState s;
     ResetToStartValues(s);
     ApplyConfiguration(s, *RefreshConfiguration(FunctionChoice::F_PE_PES, false));
@@ -122,7 +122,7 @@ TEST(PairLaws, MixedFunctionActsDifferentlyOnTheTwo) {
     EXPECT_NE(s.X[1], before.X[1]);
 }
 
-TEST(PairLaws, FaultsOfThePesLawAndOfCoincidingGravons) {
+TEST(DuoplexLaws, FaultsOfThePesLawAndOfCoincidingGravons) {
     struct Case {
         const char* what;
         FunctionChoice f;
@@ -146,7 +146,7 @@ TEST(PairLaws, FaultsOfThePesLawAndOfCoincidingGravons) {
     }
 }
 
-TEST(IntegrationPasses, BrakeActsPerAxisAndPass) {
+TEST(DuoplexPasses, BrakeActsPerAxisAndPass) {
     const long double b = BrakeFactor(5);
     EXPECT_EQ(b, 0.949L);
     EXPECT_EQ(BrakeFactor(4), 0.995L);
@@ -167,7 +167,7 @@ TEST(IntegrationPasses, BrakeActsPerAxisAndPass) {
     EXPECT_EQ(t.Y[1], 2.0L + t.DT);
 }
 
-TEST(IntegrationPasses, WhichGravonsMoveHowOften) {
+TEST(DuoplexPasses, WhichGravonsMoveHowOften) {
     // Unit x speeds and no forces: each advance moves a gravon by DT.
     auto advanced = [](FunctionChoice f, bool two) {
         PlanarState s = Pair(-2.0L, 2.0L, 0.0L, 2.0L);
@@ -196,14 +196,14 @@ TEST(IntegrationPasses, WhichGravonsMoveHowOften) {
     EXPECT_NE(s.X[1], before.X[1]);
 }
 
-TEST(IntegrationPasses, LaterGravonsSeeThePositionsAtTheStartOfThePass) {
+TEST(DuoplexPasses, LaterGravonsSeeThePositionsAtTheStartOfThePass) {
     PlanarState s = Pair(-1.0L, 1.0L, 1.0L, 2.0L);
     const long double f2 = ForceX(s, 2, FunctionChoice::F_PE);
     IntegrationPass(s, 2, false, Settings(FunctionChoice::F_PE));
     EXPECT_EQ(s.SpeedX[2], f2 * s.DT);
 }
 
-TEST(IntegrationPasses, FaultInTheFunctionPassKeepsTheTwoGravonPass) {
+TEST(DuoplexPasses, FaultInTheFunctionPassKeepsTheTwoGravonPass) {
     // Gravon 1's huge range overflows only in the force on gravon 3, which
     // only the function pass of F_PE1 computes.
     PlanarState s = Pair(0.0L, 100000.0L, 1.0L, 2.0L);
