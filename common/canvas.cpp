@@ -7,8 +7,8 @@ namespace common {
 void Canvas::FillRect(int x1, int y1, int x2, int y2) {
     int left = std::max(x1, 0), top = std::max(y1, 0);
     int right = std::min(x2, Width()), bottom = std::min(y2, Height());
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x) Put(x, y, brush_);
+    if (left >= right) return;
+    for (int y = top; y < bottom; ++y) PutRow(left, right, y, brush_);
 }
 
 void Canvas::LineTo(int x, int y) {

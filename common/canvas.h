@@ -2,6 +2,8 @@
 // The drawing surface the pictures are drawn through: exactly the operations
 // the windows use. Colours are 0xRRGGBB. Coordinates outside the surface are
 // clipped.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,6 +59,10 @@ public:
 protected:
     // Called only for pixels inside the surface.
     virtual void Put(int x, int y, Rgb c) = 0;
+    // Fills one row from x1 to x2 (exclusive), already clipped.
+    virtual void PutRow(int x1, int x2, int y, Rgb c) {
+        for (int x = x1; x < x2; ++x) Put(x, y, c);
+    }
 
 private:
     Rgb pen_ = kBlack;
@@ -98,6 +104,10 @@ public:
 
 protected:
     void Put(int x, int y, Rgb c) override { pixels_[static_cast<std::size_t>(y) * width_ + x] = c; }
+    void PutRow(int x1, int x2, int y, Rgb c) override {
+        auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y) * width_;
+        std::fill(row + x1, row + x2, c);
+    }
 
 private:
     int width_, height_;

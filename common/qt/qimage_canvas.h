@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QImage>
 
+#include <algorithm>
+
 #include "common/canvas.h"
 
 namespace common {
@@ -24,6 +26,10 @@ public:
 protected:
     void Put(int x, int y, Rgb c) override {
         reinterpret_cast<QRgb*>(image_->scanLine(y))[x] = 0xFF000000u | c;
+    }
+    void PutRow(int x1, int x2, int y, Rgb c) override {
+        QRgb* row = reinterpret_cast<QRgb*>(image_->scanLine(y));
+        std::fill(row + x1, row + x2, 0xFF000000u | c);
     }
 
 private:
