@@ -7,7 +7,32 @@
 #include <QWidget>
 #include <functional>
 
+#include "common/qt/qimage_canvas.h"
+
 namespace sphaeron::forms {
+
+// The drawing surface on the window's back buffer. Pixels are written
+// straight into the image's memory, whose address is taken once per drawing
+// pass (Bind) instead of once per pixel.
+class BackBufferCanvas : public common::QImageCanvas {
+public:
+    explicit BackBufferCanvas(QImage* image) : QImageCanvas(image) {}
+    // Call before each drawing pass (the image may have been replaced or
+    // shared since the last one).
+    void Bind() {
+        bits_ = Image()->bits();
+        bytesPerLine_ = Image()->bytesPerLine();
+    }
+
+protected:
+    void Put(int x, int y, common::Rgb c) override {
+        reinterpret_cast<QRgb*>(bits_ + static_cast<qsizetype>(y) * bytesPerLine_)[x] = 0xFF000000u | c;
+    }
+
+private:
+    uchar* bits_ = nullptr;
+    qsizetype bytesPerLine_ = 0;
+};
 
 // A small filled circle with a black outline.
 class TShape : public QWidget {

@@ -372,6 +372,14 @@ void TMainForm::BuildRightPanel() {
     Edit1->setText(QStringLiteral("1-50"));
     Edit2->setText(QStringLiteral("51-80"));
     Edit3->setText(QStringLiteral("81-100"));
+    QFont tiny = Panel1->font();
+    tiny.setPointSizeF(6.0);
+    for (QLineEdit* e : {Edit1, Edit2, Edit3}) {
+        e->setFont(tiny);
+        e->setFrame(false);
+        e->setAlignment(Qt::AlignCenter);
+        e->setCursorPosition(0);
+    }
 
     Cool = new QCheckBox(QStringLiteral("Cool"), Panel1);
     Cool->setGeometry(118, 160, 46, 16);
@@ -589,6 +597,7 @@ Picture TMainForm::CurrentPicture() {
         for (int i = 0; i < 6; ++i) t[static_cast<std::size_t>(i)] = fields[i]->text().toStdString();
         return t;
     };
+    canvas_.Bind();
     return Picture{session_.State, session_.View, canvas_, std::move(sw)};
 }
 

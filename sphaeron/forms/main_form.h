@@ -21,7 +21,6 @@
 #include <memory>
 #include <string>
 
-#include "common/qt/qimage_canvas.h"
 #include "sphaeron/forms/controls.h"
 #include "sphaeron/forms/listing_model.h"
 #include "sphaeron/forms/session.h"
@@ -235,7 +234,7 @@ private:
     void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)());
 
     Session& session_;
-    common::QImageCanvas canvas_;
+    BackBufferCanvas canvas_;
     NumberKeyFilter* keyFilter_ = nullptr;
     bool runActive_ = false;  // the run loop is on the stack
     bool closeAfterRun_ = false;

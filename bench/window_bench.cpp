@@ -1,0 +1,107 @@
+// Steps per second of the Sphaeron main window running the 100-taon lattice
+// example with "Show Listing" on (step, scene, listing and event dispatch in
+// every pass), next to the bare step on the same document and thread count,
+// as the headless runner makes it. Runs on any Qt platform; without a
+// display use QT_QPA_PLATFORM=offscreen.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sphaeron/core/taon_step.h"
+#include "sphaeron/document/document.h"
+#include "sphaeron/forms/dialogs.h"
+#include "sphaeron/forms/failure.h"
+#include "sphaeron/forms/program.h"
+
+namespace {
+
+constexpr int kStepsPerRun = 200;
+
+std::string LatticePath() {
+    const char* dir = std::getenv("SPHAERON_EXAMPLES");
+    return std::string(dir ? dir : SPHAERON_EXAMPLES_DEFAULT) + "/lattice100.ato";
+}
+
+// A configuration folder of its own, so that the real start file is never
+// touched; its start file names the lattice example.
+struct ScratchConfig {
+    ScratchConfig() {
+        char tmpl[] = "/tmp/sphaeron-window-bench-XXXXXX";
+        dir = mkdtemp(tmpl);
+        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        sphaeron::RememberLastDocument(LatticePath());
+    }
+    ~ScratchConfig() { std::filesystem::remove_all(dir); }
+    std::string dir;
+};
+
+void BM_WindowRun(benchmark::State& st) {
+    sphaeron::SetStepThreads(static_cast<int>(st.range(0)));
+    ScratchConfig config;
+    sphaeron::forms::SphaeronProgram program;
+    sphaeron::forms::TMainForm& form = *program.MainForm;
+    form.show();
+    QApplication::processEvents();
+    if (form.Data().State.SpiralMode || !form.ShowList->isChecked()) {
+        st.SkipWithError("the lattice example did not load");
+        return;
+    }
+    // Stops the run once it has made its steps (checked at every dispatch).
+    int target = 0;
+    QTimer stopper;
+    stopper.setInterval(0);
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (!form.Data().State.Stopped && form.Data().State.StepCount >= target) form.Go->click();
+    });
+    stopper.start();
+    long steps = 0;
+    for (auto _ : st) {
+        int first = form.Data().State.StepCount;
+        target = first + kStepsPerRun;
+        form.Go->click();  // returns when the run has ended
+        steps += form.Data().State.StepCount - first;
+    }
+    st.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+    form.close();
+}
+
+void BM_HeadlessRun(benchmark::State& st) {
+    sphaeron::TaonsDocument doc;
+    sphaeron::TaonState s;
+    sphaeron::LoadDocument(LatticePath(), doc, s);
+    sphaeron::StepEngine engine(static_cast<int>(st.range(0)));
+    long steps = 0;
+    for (auto _ : st) {
+        for (int i = 0; i < kStepsPerRun; ++i) engine.Step(s, {});
+        steps += kStepsPerRun;
+        benchmark::DoNotOptimize(s.X[1]);
+    }
+    st.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_HeadlessRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_WindowRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+int main(int argc, char** argv) {
+    sphaeron::forms::SphaeronApplication app(argc, argv);
+    // Failures would be a fault of the benchmark: show them on the console.
+    struct ConsoleDialogs : sphaeron::forms::QtDialogs {
+        void Failure(QWidget*, const QString& text) override { std::fprintf(stderr, "failure: %s\n", qPrintable(text)); }
+        void Information(QWidget*, const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    } dialogs;
+    sphaeron::forms::Dialogs::Install(&dialogs);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    sphaeron::forms::Dialogs::Install(nullptr);
+    return 0;
+}
