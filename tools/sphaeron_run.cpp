@@ -115,7 +115,10 @@ Options ParseArgs(int argc, char** argv) {
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
+        if (a == "--version") {
+            std::printf("sphaeron-run %s\n", SPHAERON_VERSION);
+            std::exit(0);
+        } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (a == "--steps") {
