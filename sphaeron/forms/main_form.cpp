@@ -216,6 +216,7 @@ void TMainForm::BuildBottomPanel() {
     DaonsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DaonsTable->setSelectionMode(QAbstractItemView::SingleSelection);
     DaonsTable->setWordWrap(false);
+    DaonsTable->setCornerButtonEnabled(false);
     DaonsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DaonsTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DaonsTable->verticalHeader()->setDefaultSectionSize(18);
