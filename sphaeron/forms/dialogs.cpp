@@ -18,6 +18,14 @@ QString Caption() {
     return title.isEmpty() ? QStringLiteral("Sphaeron") : title;
 }
 
+// Gives the activation back to the window a dialog came from. Window
+// managers do this themselves; without one, the keyboard focus would stay
+// nowhere and the window's shortcuts would stop working.
+void Reactivate(QWidget* parent) {
+    QWidget* w = parent ? parent->window() : nullptr;
+    if (w && w->isVisible() && !QApplication::activeModalWidget()) w->activateWindow();
+}
+
 std::optional<QString> RunFileDialog(QWidget* parent, const QString& filter, const QString& defaultExt, bool save) {
     QFileDialog dialog(parent);
     dialog.setNameFilter(DialogFilter(filter));
@@ -32,7 +40,9 @@ std::optional<QString> RunFileDialog(QWidget* parent, const QString& filter, con
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
     }
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    int result = dialog.exec();
+    Reactivate(parent);
+    if (result != QDialog::Accepted) return std::nullopt;
     QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front();
@@ -66,20 +76,28 @@ std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& f
 void QtDialogs::Information(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Information, Caption(), text, QMessageBox::Ok, parent);
     box.exec();
+    Reactivate(parent);
 }
 
 bool QtDialogs::Confirm(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    bool yes = box.exec() == QMessageBox::Yes;
+    Reactivate(parent);
+    return yes;
 }
 
 void QtDialogs::Failure(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, Caption(), text, QMessageBox::Ok, parent);
     box.exec();
+    Reactivate(parent);
 }
 
-int QtDialogs::ExecModal(QDialog& dialog) { return dialog.exec(); }
+int QtDialogs::ExecModal(QDialog& dialog) {
+    int result = dialog.exec();
+    Reactivate(dialog.parentWidget());
+    return result;
+}
 
 bool QtDialogs::OpenHelpFile(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 

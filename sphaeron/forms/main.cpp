@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
 
     sphaeron::forms::SphaeronProgram program;
     program.MainForm->show();
+    program.MainForm->activateWindow();
     int code = app.exec();
     sphaeron::forms::Dialogs::Install(nullptr);
     return code;
