@@ -119,11 +119,12 @@ TMainForm::TMainForm(Session& session, QWidget* parent)
     for (QWidget* w : findChildren<QWidget*>())
         if (w->focusPolicy() != Qt::NoFocus) w->installEventFilter(menuKeys);
 
-    // 725 x 525, centred on the screen.
-    resize(kFormWidth, kFormHeight);
+    // Centred on the screen.
+    const int height = kDrawingHeight + kPanHeight + menuBar()->sizeHint().height();
+    resize(kFormWidth, height);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kFormWidth / 2, kFormHeight / 2));
+        move(area.center() - QPoint(kFormWidth / 2, height / 2));
     }
     if (layout()) layout()->activate();
     ArrangeControls();

@@ -37,8 +37,11 @@ class NumberKeyFilter;
 
 class TMainForm : public QMainWindow {
 public:
+    // 725 x 525 is the window's outer size on the desktop it was drawn for,
+    // title bar and borders included. Inside, the drawing area starts as
+    // 725 x 289 above the 182-pixel bottom panel; the window is sized so.
     static constexpr int kFormWidth = 725;
-    static constexpr int kFormHeight = 525;
+    static constexpr int kDrawingHeight = 289;
     static constexpr int kPanHeight = 182;
     static constexpr int kPanel1Width = 243;
 

@@ -10,6 +10,7 @@
 #include "forms_test_support.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
+#include "sphaeron/view/view.h"
 
 namespace sphaeron::forms::testing {
 namespace {
@@ -54,6 +55,19 @@ TEST_F(StartupTest, FirstStartCreatesAnEmptyStartFileAndShowsTheSpiral) {
     EXPECT_GT(Count(image, 0xFFFFFF), 50);
     EXPECT_GT(Count(image, 0xFF0000), 300);
     EXPECT_EQ(0, Count(image, 0x00FF00));
+    // Pixel for pixel the picture the view code draws on a 725 x 289 area
+    // (as the picture exports do).
+    TaonState s;
+    s.SpiralMode = true;
+    ViewState v;
+    StartView(v, 725, 289);
+    BuildStartStructure(s, v);
+    common::MemoryCanvas expect(725, 289);
+    DrawFigureScene(s, v, expect);
+    long differ = 0;
+    for (int y = 0; y < 289; ++y)
+        for (int x = 0; x < 725; ++x) differ += expect.Pixel(x, y) != (image.pixel(x, y) & 0xFFFFFF);
+    EXPECT_EQ(0, differ);
 
     // Save and Save As are inert in the spiral (no dialog is asked for).
     f.Save1Click();
@@ -166,8 +180,12 @@ TEST_F(StartupTest, WindowHasTheWrittenSizesAndTexts) {
     TMainForm& f = Start();
     f.show();
     EXPECT_EQ(QStringLiteral("Sphaeron"), f.windowTitle());
+    // The drawing area of the original window: 725 x 289, centre (362, 144).
     EXPECT_EQ(725, f.width());
-    EXPECT_EQ(525, f.height());
+    EXPECT_EQ(289, f.PanTop());
+    EXPECT_EQ(QSize(725, 289), f.BackBuffer.size());
+    EXPECT_EQ(362, Data().View.CenterX);
+    EXPECT_EQ(144, Data().View.CenterY);
     EXPECT_EQ(182, f.Pan->height());
     EXPECT_EQ(243, f.Panel1->width());
     EXPECT_EQ(f.width(), f.Pan->width());
