@@ -69,6 +69,12 @@ long double Value(const QString& text) { return common::ParseReal(text.toStdStri
 
 long double Value(const QLineEdit* field) { return Value(field->text()); }
 
+// A number into a field, shown from its first digit on.
+void Show(QLineEdit* field, long double value) {
+    field->setText(Text(value));
+    field->setCursorPosition(0);
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h = 20) {
     auto* l = new QLabel(text, parent);
     l->setGeometry(x, y, w, h);
@@ -371,12 +377,12 @@ void TEditDlg::ShowGravon() {
     const TaonState& s = session_.State;
     const int k = CurrentRow();
     NumberOfTaon->setText(QString::number(k));
-    EditX->setText(Text(s.X[k]));
-    EditY->setText(Text(s.Y[k]));
-    EditZ->setText(Text(s.Z[k]));
-    EditV->setText(Text(s.Ux[k]));
-    EditU->setText(Text(s.Uy[k]));
-    EditW->setText(Text(s.Uz[k]));
+    Show(EditX, s.X[k]);
+    Show(EditY, s.Y[k]);
+    Show(EditZ, s.Z[k]);
+    Show(EditV, s.Ux[k]);
+    Show(EditU, s.Uy[k]);
+    Show(EditW, s.Uz[k]);
     DaoTrue->setChecked(s.Present(k));
 }
 
@@ -419,7 +425,7 @@ void TEditDlg::FormPaint() {
     EditFileName->setText(PathText(session_.DocumentName));
     ShowGravon();
     for (int i = 0; i < kParameterCount; ++i)
-        ParameterFields[static_cast<std::size_t>(i)]->setText(Text(*ParameterField(session_.State, i)));
+        Show(ParameterFields[static_cast<std::size_t>(i)], *ParameterField(session_.State, i));
     FillGravonGrid();
 }
 
@@ -498,8 +504,7 @@ void TEditDlg::CalculateClick(int n) {
     DistanceCalculator& c = Calculators[static_cast<std::size_t>(n - 1)];
     const GridPoint first = ReadGridRow(c.Part1->text());
     const GridPoint second = ReadGridRow(c.Part2->text());
-    const long double d = PointDistance(first, second);
-    c.Result->setText(Text(d));
+    Show(c.Result, PointDistance(first, second));
 }
 
 void TEditDlg::ResetClick(int n) {

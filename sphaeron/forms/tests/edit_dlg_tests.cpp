@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -82,6 +83,7 @@ TEST_F(EditDlgTest, OpensShowingTheStateAndRefillsAtEveryOpening) {
         EXPECT_EQ(QStringLiteral("1"), d.NumberOfTaon->text());
         EXPECT_EQ(QStringLiteral("0,212"), d.EditX->text());
         EXPECT_EQ(QStringLiteral("-0,212"), d.EditZ->text());
+        EXPECT_EQ(0, d.EditZ->cursorPosition());  // long numbers show their first digits
         // V, U, W hold the x, y and z components.
         EXPECT_EQ(QStringLiteral("0,01"), d.EditV->text());
         EXPECT_EQ(QStringLiteral("-0,02"), d.EditU->text());
@@ -247,6 +249,26 @@ TEST_F(EditDlgTest, KeysOfTheFieldsAndTheDialog) {
         EXPECT_FALSE(d.isVisible());
     });
     EXPECT_EQ(0, Dlg().result());
+}
+
+TEST_F(EditDlgTest, DotLocaleShowsAndReadsWithTheDot) {
+    QLocale::setDefault(QLocale::c());
+    StartWith(SquareState(0.02L));
+    New([&](TEditDlg& d) {
+        EXPECT_EQ(QStringLiteral("0.02"), d.EditDT->text());
+        EXPECT_EQ(QStringLiteral("0.212"), d.Grid->Cell(1, 1));
+        Type(d.EditX, "1.5");
+        d.Submit->click();
+        EXPECT_EQ(1.5L, State().X[1]);
+        Type(d.EditY, "1,5");
+        d.Submit->click();
+        ASSERT_EQ(1u, dialogs.Failures.size());
+        EXPECT_EQ(QStringLiteral("'1,5' is not a valid floating point value"), dialogs.Failures[0]);
+        d.Calculators[0].Part1->setText(QStringLiteral("1"));
+        d.Calculators[0].Part2->setText(QStringLiteral("2"));
+        d.Calculators[0].Calculate->click();
+        EXPECT_EQ(QStringLiteral("1.35599410028215"), d.EditResult1->text());
+    });
 }
 
 TEST_F(EditDlgTest, SaveAsWritesACopyAndKeepsTheDocumentName) {
