@@ -16,6 +16,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -192,8 +193,7 @@ void TEditDlg::BuildParameterFields() {
     SetBold(Note);
     SetTextColour(Note, QPalette::WindowText, kRed);
 
-    auto* heading = MakeLabel(this, QStringLiteral("Parametrs"), 400, 2, 120, 18);
-    SetBold(heading);
+    MakeLabel(this, QStringLiteral("Parametrs"), 400, 2, 120, 18);
     const char* labels[3][6] = {{"A1", "B1", "C1", "D1", "F1", "G1E"},
                                 {"A2", "B2", "C2", "D2", "F2", "G2"},
                                 {"A3", "B3", "C3", "D3", "F3", "G3"}};
