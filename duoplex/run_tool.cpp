@@ -14,7 +14,10 @@ namespace duoplex {
 const char* const kRunToolUsage =
     "usage: duoplex-run (IN.grav | --config NAME [--three]) --steps N [--function NAME] [--three]\n"
     "                   [--brake 1..5] [--dt X] [--out OUT.grav]\n"
+    "       duoplex-run --help | --version\n"
     "NAME: F_PE, F_PES, GravoNew (with IN.grav), F_PE1, F_PE2, F_PES_Swi, F_PE_PES\n";
+
+const char* const kRunToolVersion = "duoplex-run " DUOPLEX_VERSION "\n";
 
 namespace {
 
@@ -30,6 +33,7 @@ struct Options {
     long long steps = -1;
     std::optional<long double> dt;
     bool help = false;
+    bool version = false;
 };
 
 FunctionChoice ParseName(const std::string& option, const std::string& name) {
@@ -61,6 +65,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--config") {
             o.config = ParseName(a, value());
         } else if (a == "--function") {
@@ -90,7 +96,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
             throw BadArguments{"more than one input file ('" + o.in + "', '" + a + "')"};
         }
     }
-    if (o.help) return o;
+    if (o.help || o.version) return o;
     bool gravoNew = o.config == FunctionChoice::GravoNew;
     if (o.in.empty() && !o.config) throw BadArguments{"give an input file IN.grav or --config NAME"};
     if (!o.in.empty() && o.config && !gravoNew)
@@ -122,6 +128,10 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (o.help) {
         out << kRunToolUsage;
+        return 0;
+    }
+    if (o.version) {
+        out << kRunToolVersion;
         return 0;
     }
 

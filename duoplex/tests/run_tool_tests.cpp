@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -158,6 +161,28 @@ TEST(DuoplexRunTool, BadArgumentsAndFilesWriteNothing) {
         EXPECT_TRUE(ReadBytes(out).empty()) << args[0] << " " << args[1];
     }
     EXPECT_NE(RunArgs({shortIn, "--steps", "1"}).err.find("Read beyond end of file"), std::string::npos);
+}
+
+// The program itself: usage and version on standard output, exit 0.
+TEST(DuoplexRunTool, HelpAndVersion) {
+    auto run = [](const std::string& args) {
+        Result r{-1, "", ""};
+        FILE* p = ::popen((std::string(DUOPLEX_RUN_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
+        if (!p) return r;
+        char buf[512];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
+        int status = ::pclose(p);
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    };
+    Result version = run("--version");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "duoplex-run " DUOPLEX_PROJECT_VERSION "\n");
+    Result help = run("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out, kRunToolUsage);
+    EXPECT_NE(help.out.find("--version"), std::string::npos);
+    EXPECT_EQ(run("--steps").code, 2);
 }
 
 }  // namespace
