@@ -16,6 +16,7 @@
 
 #include "common/ext80.h"
 #include "duoplex/main_form.h"
+#include "gui_test_support.h"
 #include "test_files.h"
 
 namespace duoplex::forms {
@@ -25,43 +26,8 @@ using testing::ReadBytes;
 using testing::ScratchDir;
 using testing::WriteBytes;
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "duoplex_gui_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QApplication* app_ = nullptr;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// File answers from a queue; messages recorded, with an optional look at the
-// window at the moment one is shown.
-struct ScriptedDialogs : Dialogs {
-    std::deque<std::optional<QString>> open, save;
-    std::vector<std::string> messages;
-    std::function<void()> onMessage;
-    int asked = 0;
-
-    std::optional<QString> OpenFileName(QWidget*) override { return Next(open); }
-    std::optional<QString> SaveFileName(QWidget*) override { return Next(save); }
-    void Failure(QWidget*, const QString& text) override {
-        messages.push_back(text.toStdString());
-        if (onMessage) onMessage();
-    }
-    std::optional<QString> Next(std::deque<std::optional<QString>>& q) {
-        ++asked;
-        if (q.empty()) return std::nullopt;
-        auto a = q.front();
-        q.pop_front();
-        return a;
-    }
-};
+using testing::ScriptedDialogs;
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
 
 class DuoplexForm : public ::testing::Test {
 protected:

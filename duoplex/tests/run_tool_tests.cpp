@@ -30,7 +30,7 @@ Result RunArgs(const std::vector<std::string>& args) {
     return {code, out.str(), err.str()};
 }
 
-std::string Bytes(const GravBytes& b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); }
+using testing::Bytes;
 
 // The state the tool must reach, stepped here directly.
 GravBytes Expected(PlanarState s, const StepSettings& st, int steps) {

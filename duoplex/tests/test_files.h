@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "duoplex/planar_state.h"
 
 namespace duoplex::testing {
 
@@ -42,5 +45,28 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 inline void MakeReadOnly(const std::string& path) { ::chmod(path.c_str(), 0444); }
+
+inline std::string Bytes(const GravBytes& b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); }
+
+// Everything of the state as bytes, the bits of every value included.
+inline std::string StateImage(const PlanarState& s) {
+    std::string out = Bytes(EncodeGravRecord(RecordOfState(s))) + Bytes(s.Snapshot);
+    out.append(reinterpret_cast<const char*>(&s.StepCount), sizeof s.StepCount);
+    out += s.Stopped ? '1' : '0';
+    out.append(reinterpret_cast<const char*>(s.PixelX), sizeof s.PixelX);
+    out.append(reinterpret_cast<const char*>(s.PixelY), sizeof s.PixelY);
+    return out;
+}
+
+// The names and contents of the files below a folder.
+inline std::map<std::string, std::string> Listing(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        files[it->path().string()] = it->is_regular_file() ? ReadBytes(it->path().string()) : std::string("<dir>");
+    }
+    return files;
+}
 
 }  // namespace duoplex::testing
