@@ -366,6 +366,7 @@ private:
         if (!inRun_) ++runs_;
         inRun_ = true;
         ++betweenSteps_;
+        CheckBetweenSteps();
         if (done_ >= target_ || !failure_.empty()) {
             form_->Go->click();  // the sequence is over: stop the run
         } else {
@@ -795,6 +796,17 @@ private:
                     form_->ShapeRed->BrushColor() == common::kRed && form_->ShapeLime->BrushColor() == common::kGreen,
                 "running, but the window does not look it");
     }
+    // Right after a step and its frame: the step count shown when "Show
+    // Time" is checked, and in two-gravon mode the live values of the frame.
+    void CheckBetweenSteps() {
+        if (form_->ShowTime->isChecked())
+            Require(form_->LTime->text() == QString::number(form_->State.StepCount), "Show Time: not the step count");
+        if (!form_->TwoGravons->isChecked()) return;
+        const std::pair<Field, int> live[] = {{Field::A, 3}, {Field::X, 3}, {Field::Y, 1}, {Field::Y, 2}};
+        for (auto [f, k] : live)
+            Require(form_->Edit(f, k)->text() == Format(Value(form_->State, f, k)), "a live value is not shown");
+    }
+
     // Only the scene's colours on the drawing field.
     void CheckPicture() {
         const QImage& p = form_->Picture();
