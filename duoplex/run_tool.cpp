@@ -15,7 +15,21 @@ const char* const kRunToolUsage =
     "usage: duoplex-run (IN.grav | --config NAME [--three]) --steps N [--function NAME] [--three]\n"
     "                   [--brake 1..5] [--dt X] [--out OUT.grav]\n"
     "       duoplex-run --help | --version\n"
-    "NAME: F_PE, F_PES, GravoNew (with IN.grav), F_PE1, F_PE2, F_PES_Swi, F_PE_PES\n";
+    "NAME: F_PE, F_PES, GravoNew (with IN.grav), F_PE1, F_PE2, F_PES_Swi, F_PE_PES\n"
+    "\n"
+    "Runs N steps of the gravons without a window, from a .grav document or from the\n"
+    "start configuration of a function (the window's \"Refresh\").\n"
+    "\n"
+    "  --steps N          steps to run\n"
+    "  --config NAME      start from that function's configuration and time step\n"
+    "  --three            the three-gravon configuration, without the two-gravon pass\n"
+    "  --function NAME    force function (the configuration's, or F_PE for a file)\n"
+    "  --brake 1..5       hand-brake position (1, no brake, by default)\n"
+    "  --dt X             time step instead of the document's or configuration's\n"
+    "  --out OUT.grav     write the state after the run as a 256-byte document\n"
+    "\n"
+    "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
+    "fault (\"step K: <message>\" on stderr; OUT holds the state committed at the fault).\n";
 
 const char* const kRunToolVersion = "duoplex-run " DUOPLEX_VERSION "\n";
 

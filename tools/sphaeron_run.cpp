@@ -48,7 +48,33 @@ const char* const kUsage =
     "                    [--png OUT.png [--view TETA,PSI,PHI] [--scale S] [--shift X,Y]\n"
     "                     [--numbers] [--size W,H]]\n"
     "       sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S]\n"
-    "                    [--shift X,Y] [--numbers] [--size W,H]\n";
+    "                    [--shift X,Y] [--numbers] [--size W,H]\n"
+    "       sphaeron-run --help | --version\n";
+
+const char* const kOptions =
+    "\n"
+    "Runs N steps of the taons of the .ato document IN without a window.\n"
+    "\n"
+    "  --steps N          steps to run (with --png, 0 by default)\n"
+    "  --out OUT.ato      write the state after the run as a document\n"
+    "  --mode 0|1|2       the window's mode: 0 AtomStand, 1 Shelloscope (shell forces\n"
+    "                     and overlays), 2 Libration (the line in the picture)\n"
+    "  --stopl            freeze taons 7 to 100 and limit group 1 (the window's StopL)\n"
+    "  --cool             multiply the velocities by 0.99 in every step (Cool)\n"
+    "  --dt X             time step instead of the document's\n"
+    "  --threads T        worker threads (1 by default; the results do not depend on it)\n"
+    "  --xyz TRAJ.xyz     write the trajectory as extended XYZ frames: the start and\n"
+    "                     every K-th step (--every K, 1 by default)\n"
+    "  --png OUT.png      draw the final state as the window would and write a PNG:\n"
+    "    --view T,P,F     view angles in radians (step angles with --spiral)\n"
+    "    --scale S        pixels per length unit (120 by default)\n"
+    "    --shift X,Y      picture offset in pixels\n"
+    "    --numbers        write the taon numbers beside the taons\n"
+    "    --size W,H       drawing area (725,289 by default)\n"
+    "  --spiral           draw the spiral figure of the first start instead\n"
+    "\n"
+    "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
+    "fault (\"step K: <message>\" on stderr; OUT holds the state committed before it).\n";
 
 struct Options {
     std::string in, out, xyz;
@@ -120,6 +146,7 @@ Options ParseArgs(int argc, char** argv) {
             std::exit(0);
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(kOptions, stdout);
             std::exit(0);
         } else if (a == "--steps") {
             o.steps = ParseCount(a, value(i), 0);
