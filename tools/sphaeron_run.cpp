@@ -223,6 +223,12 @@ Options ParseArgs(int argc, char** argv) {
 int WritePicture(const Options& o, sphaeron::TaonState& state) {
 #ifdef SPHAERON_RUN_WITH_QT
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A headless run has no session: Qt's notes about the missing runtime
+    // folder are noise on the tool's error stream.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QLatin1String("QStandardPaths:"))) return;
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
     int qtArgc = 1;
     char qtName[] = "sphaeron-run";
     char* qtArgv[] = {qtName, nullptr};
