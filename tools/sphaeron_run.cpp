@@ -306,6 +306,7 @@ int main(int argc, char** argv) {
             xyz.Open(o.xyz);
             xyz.Frame(state, 0);
         } catch (const common::AppError& e) {
+            xyz.Discard();
             Fail("cannot write '" + o.xyz + "': " + e.what());
         }
     }
@@ -334,6 +335,7 @@ int main(int argc, char** argv) {
             try {
                 xyz.Frame(state, k);
             } catch (const common::AppError& e) {
+                xyz.Discard();
                 std::fprintf(stderr, "sphaeron-run: cannot write '%s': %s\n", o.xyz.c_str(), e.what());
                 return 2;
             }
@@ -351,6 +353,7 @@ int main(int argc, char** argv) {
         try {
             xyz.Close();
         } catch (const common::AppError& e) {
+            xyz.Discard();
             std::fprintf(stderr, "sphaeron-run: cannot write '%s': %s\n", o.xyz.c_str(), e.what());
             return 2;
         }

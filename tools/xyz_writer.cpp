@@ -48,6 +48,14 @@ XyzWriter::~XyzWriter() {
 void XyzWriter::Open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "w");
     if (!file_) common::ThrowFileError(errno);
+    path_ = path;
+}
+
+void XyzWriter::Discard() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (!path_.empty()) std::remove(path_.c_str());
+    path_.clear();
 }
 
 void XyzWriter::Frame(const TaonState& s, long long step) {

@@ -1,6 +1,6 @@
 #pragma once
 // Extended XYZ trajectory frames of the present taons: the count line, a
-// comment line with the box, the column layout, time and step, and one line
+// comment line with the column layout, time and step, and one line
 // per taon (group as element symbol, position, velocity, slot number).
 #include <cstdio>
 #include <string>
@@ -20,9 +20,13 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     void Frame(const TaonState& s, long long step);  // throws FileError
     void Close();                                     // throws FileError
+    // After a failed write: closes and removes the file, so no truncated
+    // trajectory is left behind.
+    void Discard();
 
 private:
     std::FILE* file_ = nullptr;
+    std::string path_;
 };
 
 // The frame as text (for tests).

@@ -78,6 +78,19 @@ TEST_F(RunnerTest, BadArgumentsWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST_F(RunnerTest, TrajectoryOnAFullDiskIsRemoved) {
+    // A file size limit of 20 KiB lets the first frame of the lattice
+    // through and stops the second one, as a full disk would.
+    std::string xyz = dir_ + "/t.xyz", out = dir_ + "/out.ato";
+    std::string cmd = "bash -c \"trap '' XFSZ; ulimit -f 20; exec " + std::string(SPHAERON_RUN_PATH) + " " +
+                      Examples() + "/lattice100.ato --steps 3 --xyz " + xyz + " --out " + out + "\" >/dev/null 2>&1";
+    int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(2, WEXITSTATUS(status));
+    EXPECT_FALSE(std::filesystem::exists(xyz));
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST(XyzFrames, HeaderColumnsAndPrecision) {
     TaonState s;
     s.DT = 0.5L;
