@@ -1,6 +1,7 @@
 #include "tools/xyz_writer.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 
 #include "common/fileio.h"
@@ -24,12 +25,30 @@ void Append(std::string& out, const char* fmt, ...) {
 
 std::string XyzFrame(const TaonState& s, long long step) {
     int count = 0;
-    for (int k = 1; k <= kMaxTaons; ++k)
-        if (s.Present(k)) ++count;
+    bool have[3] = {false, false, false};
+    long double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+    const long double* P[3] = {s.X, s.Y, s.Z};
+    for (int k = 1; k <= kMaxTaons; ++k) {
+        if (!s.Present(k)) continue;
+        ++count;
+        for (int a = 0; a < 3; ++a) {
+            long double v = P[a][k];
+            if (!std::isfinite(v)) continue;
+            lo[a] = have[a] ? std::fmin(lo[a], v) : v;
+            hi[a] = have[a] ? std::fmax(hi[a], v) : v;
+            have[a] = true;
+        }
+    }
+    // A box one unit larger than the frame on every side.
+    long double origin[3], size[3];
+    for (int a = 0; a < 3; ++a) {
+        origin[a] = lo[a] - 1.0L;
+        size[a] = (hi[a] - lo[a]) + 2.0L;
+    }
     std::string out;
     Append(out, "%d\n", count);
-    // No cell: the taons move in open space, and viewers that are given
-    // none frame the taons themselves.
+    Append(out, "Lattice=\"%.10Lg 0 0 0 %.10Lg 0 0 0 %.10Lg\" Origin=\"%.10Lg %.10Lg %.10Lg\" ", size[0], size[1],
+           size[2], origin[0], origin[1], origin[2]);
     Append(out, "Properties=species:S:1:pos:R:3:velo:R:3:id:I:1 pbc=\"F F F\" Time=%.21Lg step=%lld\n",
            static_cast<long double>(step) * s.DT, step);
     for (int k = 1; k <= kMaxTaons; ++k) {

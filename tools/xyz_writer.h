@@ -1,6 +1,6 @@
 #pragma once
 // Extended XYZ trajectory frames of the present taons: the count line, a
-// comment line with the column layout, time and step, and one line
+// comment line with the box, the column layout, time and step, and one line
 // per taon (group as element symbol, position, velocity, slot number).
 #include <cstdio>
 #include <string>

@@ -108,7 +108,7 @@ TEST(XyzFrames, HeaderColumnsAndPrecision) {
     EXPECT_NE(std::string::npos, line.find("Properties=species:S:1:pos:R:3:velo:R:3:id:I:1"));
     EXPECT_NE(std::string::npos, line.find("pbc=\"F F F\""));
     EXPECT_NE(std::string::npos, line.find("Time=2 step=4"));
-    EXPECT_EQ(std::string::npos, line.find("Lattice="));
+    EXPECT_NE(std::string::npos, line.find("Lattice=\""));
     std::getline(in, line);
     EXPECT_EQ(0u, line.find("H 3.33333333333333333342e-01 "));
     EXPECT_EQ(" 3", line.substr(line.size() - 2));
