@@ -180,7 +180,7 @@ TEST_F(StartupTest, WindowHasTheWrittenSizesAndTexts) {
     TMainForm& f = Start();
     f.show();
     EXPECT_EQ(QStringLiteral("Sphaeron"), f.windowTitle());
-    // The drawing area of the original window: 725 x 289, centre (362, 144).
+    // The drawing area of the default window: 725 x 289, centre (362, 144).
     EXPECT_EQ(725, f.width());
     EXPECT_EQ(289, f.PanTop());
     EXPECT_EQ(QSize(725, 289), f.BackBuffer.size());

@@ -178,7 +178,7 @@ TEST_F(ViewControlTest, MenuKeysWinInTheFields) {
 TEST_F(ViewControlTest, ResizeSetsTheListingWidths) {
     TMainForm& f = StartWithSquare();
     f.show();
-    // Panel1 at 473, as at the original window size.
+    // Panel1 at 473, as at the default window size.
     f.resize(473 + 1 + TMainForm::kPanel1Width, f.height());
     QApplication::processEvents();
     ASSERT_EQ(473, f.Panel1->x());
