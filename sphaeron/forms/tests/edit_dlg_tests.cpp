@@ -37,19 +37,7 @@ protected:
 
     // File > New: the dialog runs modally and `body` runs inside it; a
     // dialog still open afterwards is cancelled. Returns the dialog's result.
-    int New(const std::function<void(TEditDlg&)>& body) {
-        int result = -1;
-        dialogs.ModalActions.push_back([&](QDialog& d) {
-            QTimer::singleShot(0, &d, [&] {
-                body(Dlg());
-                if (d.isVisible()) d.reject();
-            });
-            result = d.exec();
-            return result;
-        });
-        Form().New1->trigger();
-        return result;
-    }
+    int New(const std::function<void(TEditDlg&)>& body) { return RunNew(body); }
 
     void ClickCell(TEditDlg& d, int row, int col = 1) {
         QRect r = d.DaonsTable->visualRect(d.Grid->index(row - 1, col - 1));

@@ -1,6 +1,7 @@
 #include "forms_test_support.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -13,8 +14,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/ext80.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/forms/failure.h"
+#include "sphaeron/forms/listing_model.h"
+#include "sphaeron/forms/main_form.h"
 
 namespace sphaeron::forms::testing {
 
@@ -139,6 +143,20 @@ void FormsTest::ShowActive() {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&Form()));
 }
 
+int FormsTest::RunNew(const std::function<void(TEditDlg&)>& body) {
+    int result = -1;
+    dialogs.ModalActions.push_back([&](QDialog& d) {
+        QTimer::singleShot(0, &d, [&] {
+            body(*program_->EditDlg);
+            if (d.isVisible()) d.reject();
+        });
+        result = d.exec();
+        return result;
+    });
+    Form().New1->trigger();
+    return result;
+}
+
 TaonState SquareState(long double dt) {
     TaonState s;
     for (int k = 1; k <= kMaxTaons; ++k) {
@@ -180,6 +198,83 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+std::string StateImage(const TaonState& s) {
+    std::string out;
+    auto put = [&out](long double v) {
+        unsigned char b[common::kExtSize];
+        common::EncodeExt(v, b);
+        out.append(reinterpret_cast<const char*>(b), sizeof b);
+    };
+    const long double* arrays[] = {s.X,     s.Y,     s.Z,     s.Ux,    s.Uy,    s.Uz,    s.NewX,  s.NewY,
+                                   s.NewZ,  s.NewUx, s.NewUy, s.NewUz, s.ViewX, s.ViewY, s.ViewZ};
+    for (const long double* a : arrays)
+        for (int k = 1; k <= kMaxTaons; ++k) put(a[k]);
+    for (int i = 0; i < kParameterCount; ++i) put(*ParameterField(s, i));
+    out.append(reinterpret_cast<const char*>(s.GravonPresent + 1), kMaxTaons);
+    for (std::int32_t n : {s.TaonCount, s.StepCount}) out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    for (bool b : {s.Stopped, s.TimeDisplayOn, s.ListVelocities, s.SpiralMode}) out += b ? '1' : '0';
+    return out;
+}
+
+std::vector<int> WorkingCopyDiffers(const TaonState& s) {
+    std::vector<int> differ;
+    for (int k = 1; k <= kMaxTaons; ++k)
+        if (!SameBits(s.X[k], s.NewX[k]) || !SameBits(s.Y[k], s.NewY[k]) || !SameBits(s.Z[k], s.NewZ[k]) ||
+            !SameBits(s.Ux[k], s.NewUx[k]) || !SameBits(s.Uy[k], s.NewUy[k]) || !SameBits(s.Uz[k], s.NewUz[k]))
+            differ.push_back(k);
+    return differ;
+}
+
+WindowLook LookOf(TMainForm& f) {
+    WindowLook l;
+    Session& d = f.Data();
+    l.state = StateImage(d.State);
+    std::ifstream start(StartFilePath(), std::ios::binary);
+    l.names = {d.DocumentName, d.LastDocumentName,
+               start ? std::string(std::istreambuf_iterator<char>(start), {}) : std::string("<no start file>")};
+    l.texts = {f.FName->text(), f.LTime->text(), f.Go->text(),
+               QString::number(f.Go->isEnabled()) + QString::number(f.Null00->isEnabled())};
+    for (QLineEdit* e : f.ParameterFields) l.texts.push_back(e->text());
+    for (int row = 0; row < f.Listing->RowCount(); ++row)
+        for (int col = 0; col < f.Listing->ColCount(); ++col) l.texts.push_back(f.Listing->Cell(col, row));
+    l.picture = f.BackBuffer.copy();
+    return l;
+}
+
+std::string WindowLook::Difference(const WindowLook& o) const {
+    if (state != o.state) {
+        std::size_t i = 0;
+        while (i < state.size() && i < o.state.size() && state[i] == o.state[i]) ++i;
+        return "the state differs at byte " + std::to_string(i);
+    }
+    for (std::size_t i = 0; i < names.size() && i < o.names.size(); ++i)
+        if (names[i] != o.names[i]) return "name " + std::to_string(i) + ": '" + names[i] + "' vs '" + o.names[i] + "'";
+    for (std::size_t i = 0; i < texts.size() && i < o.texts.size(); ++i)
+        if (texts[i] != o.texts[i])
+            return "text " + std::to_string(i) + ": '" + texts[i].toStdString() + "' vs '" + o.texts[i].toStdString() +
+                   "'";
+    if (picture != o.picture) return "the picture differs";
+    return names.size() != o.names.size() || texts.size() != o.texts.size() ? "different sizes" : "";
+}
+
+std::map<std::string, std::string> FolderListing(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::vector<unsigned char> bytes;
+        if (it->is_regular_file()) bytes = FileBytes(it->path().string());
+        files[it->path().string()] = it->is_regular_file() ? std::string(bytes.begin(), bytes.end()) : "<dir>";
+    }
+    return files;
+}
+
+int WaitForChild(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
 
 void AtPass(TMainForm& form, int pass, std::function<void()> f) {
     auto* timer = new QTimer(&form);

@@ -2,11 +2,14 @@
 // Shared set-up of the window tests: a scripted Dialogs, a temporary folder
 // that holds the start file and the documents, and builders of documents.
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <QDialog>
+#include <QImage>
 #include <QString>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +18,9 @@
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/program.h"
+
+// Failure messages of the tests print as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace sphaeron::forms::testing {
 
@@ -69,6 +75,9 @@ protected:
     TMainForm& Start();
     // Shows the window and makes it active (for keys and focus).
     void ShowActive();
+    // File > New: the edit dialog runs modally and `body` runs inside it; a
+    // dialog still open afterwards is cancelled. Returns the dialog's result.
+    int RunNew(const std::function<void(TEditDlg&)>& body);
     TMainForm& Form() { return *program_->MainForm; }
     Session& Data() { return program_->Data; }
     TaonState& State() { return program_->Data.State; }
@@ -87,6 +96,36 @@ std::vector<unsigned char> WriteState(const std::string& path, const TaonState& 
 std::vector<unsigned char> FileBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool SameBits(long double a, long double b);
+
+// Every value of the state as its ten bytes, then the presence bytes, the
+// counters and the flags: equal images are equal states bit for bit.
+std::string StateImage(const TaonState& s);
+// Slots whose working copy differs from the committed one, bit for bit.
+std::vector<int> WorkingCopyDiffers(const TaonState& s);
+
+// What a failed command must leave as it was: the state, the two names and
+// the start file, and what the window shows of them (name field, step
+// label, parameter fields, listing, run buttons, picture).
+struct WindowLook {
+    std::string state;
+    std::vector<std::string> names;
+    std::vector<QString> texts;
+    QImage picture;
+    bool operator==(const WindowLook& o) const {
+        return state == o.state && names == o.names && texts == o.texts && picture == o.picture;
+    }
+    // The first difference, for a failure message ("" when equal).
+    std::string Difference(const WindowLook& o) const;
+};
+WindowLook LookOf(TMainForm& f);
+
+// The names and contents of the files below a folder ("<dir>" for folders).
+std::map<std::string, std::string> FolderListing(const std::string& folder);
+
+// A forked child reports through its exit code: 0 when every check held,
+// otherwise the number of the first one that failed (100 + signal when it
+// died of one).
+int WaitForChild(pid_t pid);
 
 // Runs f once the run loop dispatches for the `pass`-th time (1 = the first
 // pass) by checking after every dispatch.
