@@ -66,12 +66,12 @@ void FunctionLine(common::Canvas& c, FunctionChoice f, int g, std::int64_t px, s
     for (int m = 1; m <= l.last; ++m) Plot(c, px + dir * 8 * m + kOriginX, py + l.h, color);
 }
 
-struct CurveSpec {
+struct CurveRange {
     Law law;
     int first, last;
 };
 
-CurveSpec CurveSpecFor(FunctionChoice f, int g) {
+CurveRange CurveRangeFor(FunctionChoice f, int g) {
     bool one = g == 1;
     switch (f) {
         case FunctionChoice::F_PE:
@@ -81,7 +81,7 @@ CurveSpec CurveSpecFor(FunctionChoice f, int g) {
         case FunctionChoice::F_PES: return {Law::PES, 104, 172};
         case FunctionChoice::F_PES_Swi: return {Law::PES, one ? 104 : 108, 190};
         // Around each gravon the law the other one feels from it.
-        case FunctionChoice::F_PE_PES: return one ? CurveSpec{Law::PES, 140, 240} : CurveSpec{Law::PE, 1, 320};
+        case FunctionChoice::F_PE_PES: return one ? CurveRange{Law::PES, 140, 240} : CurveRange{Law::PE, 1, 320};
         case FunctionChoice::GravoNew: break;
     }
     return {Law::None, 0, 0};
@@ -91,12 +91,12 @@ CurveSpec CurveSpecFor(FunctionChoice f, int g) {
 // 52 pixels per unit whatever the scale.
 void Curve(common::Canvas& c, FunctionChoice f, int g, std::int64_t px, std::int64_t py, long double a,
            long double b, common::Rgb color) {
-    CurveSpec spec = CurveSpecFor(f, g);
+    CurveRange range = CurveRangeFor(f, g);
     int dir = g == 1 ? 1 : -1;
-    for (int m = spec.first; m <= spec.last && spec.law != Law::None; ++m) {
+    for (int m = range.first; m <= range.last && range.law != Law::None; ++m) {
         long double lm = m;
         std::int64_t y;
-        if (spec.law == Law::PE) {
+        if (range.law == Law::PE) {
             y = py + kOriginY + RoundChecked([&] {
                     long double t = 5.0L * lm / 260.0L;
                     return (1.0L - Power(t, b / t)) * (a * 25.0L);
