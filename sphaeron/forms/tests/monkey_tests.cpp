@@ -180,6 +180,11 @@ std::set<std::string> OurNamesIn(const std::string& folder) {
     return names;
 }
 
+std::size_t OpenDescriptors() {
+    std::error_code ec;
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd", ec), {}));
+}
+
 // ---------------------------------------------------------------------------
 // The system's texts.
 
@@ -375,6 +380,7 @@ public:
     std::string Run() {
         if (!outside_.Watching()) return "no folder outside could be watched";
         Require(messages_.empty(), "the start-up showed a message");
+        const std::size_t descriptors = OpenDescriptors();
         feeder_.start();
         while (done_ < target_ && failure_.empty()) {
             inRun_ = false;
@@ -384,6 +390,10 @@ public:
         }
         feeder_.stop();
         if (failure_.empty()) {
+            // Every file is closed within its command.
+            Require(OpenDescriptors() <= descriptors + 8, "files were left open: " + std::to_string(descriptors) +
+                                                              " descriptors at the start, " +
+                                                              std::to_string(OpenDescriptors()) + " at the end");
             Require(OurNamesIn(gFolders.originalCwd) == cwdNames_, "a file appeared in the working folder");
             Require(OurNamesIn(gFolders.originalHome) == homeNames_, "a file appeared in the home folder");
         }
@@ -837,19 +847,25 @@ private:
         targets.insert(targets.end(), {f.Go, f.ShowList, f.Cool, f.Comment});
         QWidget* target = targets[Pick(static_cast<unsigned>(targets.size()))];
         if (target == f.Comment) f.PageControl->setCurrentIndex(1);
-        const bool fromDT = QApplication::focusWidget() == f.EditDT;
-        const bool asks = QApplication::focusWidget() == f.Comment && Data().CommentModified;
-        Note("focus to " + FieldName(target));
+        QWidget* from = QApplication::focusWidget();
+        const bool asks = from == f.Comment && Data().CommentModified;
         const std::size_t questions = Questions();
-        if (Chance(50) && qobject_cast<QLineEdit*>(target))
+        if (from && Chance(30)) {
+            Note(std::string("Tab from ") + FieldName(from));
+            QTest::keyClick(from, Chance(70) ? Qt::Key_Tab : Qt::Key_Backtab);
+        } else if (Chance(50) && qobject_cast<QLineEdit*>(target)) {
+            Note("click into " + FieldName(target));
             QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, 3));
-        else
+        } else {
+            Note("focus to " + FieldName(target));
             target->setFocus(Qt::TabFocusReason);
-        if (fromDT && target != f.EditDT && QApplication::focusWidget() != f.EditDT) {
+        }
+        QWidget* to = QApplication::focusWidget();
+        if (from == f.EditDT && to != f.EditDT) {
             Require(dtLeft_.has_value() || !dtBadText_.empty(), "leaving EditDT did not convert it");
             if (dtLeft_) Require(SameBits(*dtLeft_, State().DT), "leaving EditDT did not set the time step");
         }
-        if (asks && target != f.Comment && QApplication::focusWidget() != f.Comment)
+        if (asks && to != f.Comment)
             Require(Questions() == questions + 1 && !Data().CommentModified, "leaving the changed memo did not ask");
         Require(CoreImage(State()) == CoreImage(Unchanged()), "moving the focus changed the state");
         RequireOnlyIncidentalMessages("moving the focus");
@@ -1280,9 +1296,14 @@ private:
 
     void PaintOrResize() {
         TMainForm& f = Form();
-        if (Chance(60)) {
+        if (Chance(50)) {
             Note("paint");
             Guarded([&] { f.FormPaint(); });
+        } else if (Chance(20)) {
+            Note("minimise and restore");
+            f.showMinimized();
+            f.showNormal();
+            EnsureActive();
         } else {
             const int w = Chance(10) ? 40 + static_cast<int>(Pick(200)) : 500 + static_cast<int>(Pick(500));
             const int h = Chance(10) ? 40 + static_cast<int>(Pick(200)) : 400 + static_cast<int>(Pick(400));
