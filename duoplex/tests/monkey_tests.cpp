@@ -9,7 +9,6 @@
 //
 // DUOPLEX_MONKEY_SEED chooses the sequence (a failure prints it), and
 // DUOPLEX_MONKEY_ACTIONS its length.
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +43,7 @@
 #include "duoplex/planar_step.h"
 #include "gui_test_support.h"
 #include "test_files.h"
+#include "tests/support/sandbox.h"
 
 namespace duoplex::forms {
 namespace {
@@ -76,30 +76,12 @@ public:
     }
 };
 
-struct Folders {
-    std::string root, docs, originalCwd, originalHome;
-};
-Folders gFolders;
+testsupport::Sandbox gFolders;
 
 class MonkeyEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        gFolders.originalCwd = fs::current_path().string();
-        const char* home = std::getenv("HOME");
-        gFolders.originalHome = home ? home : "";
-        gFolders.root = (fs::temp_directory_path() / ("duoplex-monkey-" + std::to_string(::getpid()))).string();
-        fs::remove_all(gFolders.root);
-        for (const char* sub : {"home", "config", "cache", "data", "runtime", "cwd", "docs"})
-            fs::create_directories(gFolders.root + "/" + sub);
-        ::chmod((gFolders.root + "/runtime").c_str(), 0700);
-        gFolders.docs = gFolders.root + "/docs";
-        ::setenv("HOME", (gFolders.root + "/home").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (gFolders.root + "/config").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (gFolders.root + "/cache").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (gFolders.root + "/data").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (gFolders.root + "/runtime").c_str(), 1);
-        ::setenv("TMPDIR", (gFolders.root + "/cwd").c_str(), 1);
-        fs::current_path(gFolders.root + "/cwd");
+        gFolders = testsupport::EnterSandbox("duoplex-monkey");
         static int argc = 1;
         static char name[] = "duoplex_monkey_tests";
         static char* argv[] = {name, nullptr};
@@ -108,12 +90,7 @@ public:
     }
     void TearDown() override {
         delete app_;
-        fs::current_path(gFolders.originalCwd);
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(gFolders.root, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            if (it->is_directory()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(gFolders.root, ec);
+        testsupport::LeaveSandbox(gFolders);
     }
 
 private:
@@ -121,47 +98,17 @@ private:
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MonkeyEnvironment);
 
-// Files the program may write, seen appearing or changing in the folders
-// outside the temporary one (the working folder the test started in, the
-// real home and the system's temporary folder).
-class OutsideWrites {
-public:
-    OutsideWrites() {
-        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        std::set<std::string> folders = {gFolders.originalCwd, gFolders.originalHome,
-                                         fs::path(gFolders.root).parent_path().string()};
-        for (const std::string& f : folders) {
-            if (f.empty()) continue;
-            int wd = ::inotify_add_watch(fd_, f.c_str(), IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY);
-            if (wd >= 0) names_[wd] = f;
-        }
-    }
-    ~OutsideWrites() { ::close(fd_); }
-    bool Watching() const { return !names_.empty(); }
-    // The document names and the temporary names beside them written
-    // since the last call; other programs' files in these shared folders
-    // are none of the window's doing.
-    std::vector<std::string> Drain() {
-        std::vector<std::string> found;
-        alignas(inotify_event) char buf[8192];
-        for (;;) {
-            ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0) break;
-            for (char* p = buf; p < buf + n;) {
-                auto* e = reinterpret_cast<inotify_event*>(p);
-                std::string name = e->len ? e->name : "";
-                bool ours = name.rfind(".sphaeron-", 0) == 0 || name.rfind(".grav") != std::string::npos ||
-                            name.rfind("monkey", 0) == 0;
-                if (ours) found.push_back(names_[e->wd] + "/" + name);
-                p += sizeof(inotify_event) + e->len;
-            }
-        }
-        return found;
-    }
+// The document names and the temporary names beside them, seen written
+// outside the temporary folder; other programs' files in those shared
+// folders are none of the window's doing.
+bool OneOfOurNames(const std::string& name) {
+    return name.rfind(".sphaeron-", 0) == 0 || name.rfind(".grav") != std::string::npos ||
+           name.rfind("monkey", 0) == 0;
+}
 
-private:
-    int fd_ = -1;
-    std::map<int, std::string> names_;
+class OutsideWrites : public testsupport::OutsideWrites {
+public:
+    OutsideWrites() : testsupport::OutsideWrites(gFolders, OneOfOurNames) {}
 };
 
 // ---------------------------------------------------------------------------

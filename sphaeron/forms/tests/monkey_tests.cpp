@@ -19,7 +19,6 @@
 //
 // SPHAERON_MONKEY_SEED chooses the sequence (a failure prints it), and
 // SPHAERON_MONKEY_ACTIONS its length.
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +54,7 @@
 #include "common/errors.h"
 #include "common/numtext.h"
 #include "forms_test_support.h"
+#include "tests/support/sandbox.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/forms/about_box.h"
@@ -72,31 +72,12 @@ using L = std::numeric_limits<long double>;
 // The process: a temporary folder holds the documents and stands in for the
 // home, configuration, cache and working folders.
 
-struct Folders {
-    std::string root, docs, cwd, originalCwd, originalHome;
-};
-Folders gFolders;
+testsupport::Sandbox gFolders;
 
 class MonkeyEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        gFolders.originalCwd = fs::current_path().string();
-        const char* home = std::getenv("HOME");
-        gFolders.originalHome = home ? home : "";
-        gFolders.root = (fs::temp_directory_path() / ("sphaeron-monkey-" + std::to_string(::getpid()))).string();
-        fs::remove_all(gFolders.root);
-        for (const char* sub : {"home", "config", "cache", "data", "runtime", "cwd", "docs"})
-            fs::create_directories(gFolders.root + "/" + sub);
-        ::chmod((gFolders.root + "/runtime").c_str(), 0700);
-        gFolders.docs = gFolders.root + "/docs";
-        gFolders.cwd = gFolders.root + "/cwd";
-        ::setenv("HOME", (gFolders.root + "/home").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (gFolders.root + "/config").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (gFolders.root + "/cache").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (gFolders.root + "/data").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (gFolders.root + "/runtime").c_str(), 1);
-        ::setenv("TMPDIR", gFolders.cwd.c_str(), 1);
-        fs::current_path(gFolders.cwd);
+        gFolders = testsupport::EnterSandbox("sphaeron-monkey");
         static int argc = 1;
         static char name[] = "forms_monkey_tests";
         static char* argv[] = {name, nullptr};
@@ -105,12 +86,7 @@ public:
     }
     void TearDown() override {
         delete app_;
-        fs::current_path(gFolders.originalCwd);
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(gFolders.root, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            if (it->is_directory()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(gFolders.root, ec);
+        testsupport::LeaveSandbox(gFolders);
     }
 
 private:
@@ -130,45 +106,11 @@ bool OneOfOurNames(const std::string& name) {
            name.rfind("The easy", 0) == 0 || name.rfind("monkey", 0) == 0;
 }
 
-// Files appearing or changing in the folders outside the temporary one:
-// the working folder the test started in, the real home and its
-// configuration folder, and the system's temporary folder.
-class OutsideWrites {
+// Our files appearing or changing outside the temporary folder, in the
+// real configuration folder of the program too.
+class OutsideWrites : public testsupport::OutsideWrites {
 public:
-    OutsideWrites() {
-        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        std::set<std::string> folders = {gFolders.originalCwd, fs::path(gFolders.root).parent_path().string()};
-        if (!gFolders.originalHome.empty()) {
-            folders.insert(gFolders.originalHome);
-            folders.insert(gFolders.originalHome + "/.config");
-            folders.insert(gFolders.originalHome + "/.config/Sphaeron");
-        }
-        for (const std::string& f : folders) {
-            int wd = ::inotify_add_watch(fd_, f.c_str(), IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY);
-            if (wd >= 0) names_[wd] = f;
-        }
-    }
-    ~OutsideWrites() { ::close(fd_); }
-    bool Watching() const { return !names_.empty(); }
-    std::vector<std::string> Drain() {
-        std::vector<std::string> found;
-        alignas(inotify_event) char buf[8192];
-        for (;;) {
-            ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0) break;
-            for (char* p = buf; p < buf + n;) {
-                auto* e = reinterpret_cast<inotify_event*>(p);
-                std::string name = e->len ? e->name : "";
-                if (OneOfOurNames(name)) found.push_back(names_[e->wd] + "/" + name);
-                p += sizeof(inotify_event) + e->len;
-            }
-        }
-        return found;
-    }
-
-private:
-    int fd_ = -1;
-    std::map<int, std::string> names_;
+    OutsideWrites() : testsupport::OutsideWrites(gFolders, OneOfOurNames, {".config/Sphaeron"}) {}
 };
 
 std::size_t OpenDescriptors() {
