@@ -850,7 +850,8 @@ void TMainForm::New1Click() {
     TaonState& s = State();
     s.SpiralMode = false;
     Go->setEnabled(true);
-    Null00->setEnabled(true);
+    // During a run the velocity reset stays off until Stop.
+    Null00->setEnabled(s.Stopped);
     ShowDocumentName();
     s.StepCount = 0;
     LTime->setText(QStringLiteral("0"));
@@ -878,7 +879,7 @@ void TMainForm::OpenDocumentFromDialog(const std::string& path) {
     TaonState& s = State();
     s.SpiralMode = false;
     Go->setEnabled(true);
-    Null00->setEnabled(true);
+    Null00->setEnabled(s.Stopped);
     session_.DocumentName = path;
     ShowDocumentName();
     DistributeDocument(session_.Document, s);

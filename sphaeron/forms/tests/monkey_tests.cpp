@@ -1594,13 +1594,11 @@ private:
         Require(!Dlg().isVisible(), "the edit dialog is open while idle");
         CheckCopies("idle");
     }
-    // (New and Open enable Null00 also during a run, as they do in any
-    // state; the button then does nothing until the run ends.)
     void CheckRunningLook() {
         TMainForm& f = Form();
         Require(f.Go->text() == "Stop" && f.ShapeLime->BrushColor() == QColor(0, 128, 0) &&
                     f.ShapeRed->BrushColor() == QColor(255, 0, 0) && !f.Images->menuAction()->isEnabled() &&
-                    !f.Daons1->isEnabled() && !f.Spiral1->isEnabled(),
+                    !f.Daons1->isEnabled() && !f.Spiral1->isEnabled() && !f.Null00->isEnabled(),
                 "running, but the window does not look it");
     }
     void CheckBetweenSteps(bool stepped) {

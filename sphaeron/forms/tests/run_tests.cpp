@@ -172,12 +172,20 @@ TEST_F(RunTest, NewDuringARunHoldsItAndResetsTheCounter) {
         f.New1->trigger();
         EXPECT_EQ(0, State().StepCount);
         EXPECT_EQ(QStringLiteral("0"), f.LTime->text());
+        EXPECT_FALSE(f.Null00->isEnabled());
+    });
+    AtPass(f, 4, [&] {
+        dialogs.OpenAnswers.push_back(QString::fromStdString(Path("doc.ato")));
+        f.Open1->trigger();
+        // The velocity reset stays off while the run goes on.
+        EXPECT_FALSE(f.Null00->isEnabled());
     });
     AtPass(f, 6, [&] { f.GoClick(); });
     f.GoClick();
     EXPECT_EQ(0, stepsWhileOpen);
     // The loop counts on with its own number.
     EXPECT_EQ(6, State().StepCount);
+    EXPECT_TRUE(f.Null00->isEnabled());
     ASSERT_EQ(1u, dialogs.ModalTitles.size());
     EXPECT_EQ(QStringLiteral(" Editing of gravon's values"), dialogs.ModalTitles[0]);
 }
