@@ -43,6 +43,7 @@
 #include "duoplex/planar_step.h"
 #include "gui_test_support.h"
 #include "test_files.h"
+#include "tests/support/app_environment.h"
 #include "tests/support/sandbox.h"
 
 namespace duoplex::forms {
@@ -78,25 +79,8 @@ public:
 
 testsupport::Sandbox gFolders;
 
-class MonkeyEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        gFolders = testsupport::EnterSandbox("duoplex-monkey");
-        static int argc = 1;
-        static char name[] = "duoplex_monkey_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new MonkeyApplication(argc, argv);
-        app_->setQuitOnLastWindowClosed(false);
-    }
-    void TearDown() override {
-        delete app_;
-        testsupport::LeaveSandbox(gFolders);
-    }
-
-private:
-    MonkeyApplication* app_ = nullptr;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MonkeyEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
+    new testsupport::SandboxedApplication<MonkeyApplication>(gFolders, "duoplex-monkey"));
 
 // The document names and the temporary names beside them, seen written
 // outside the temporary folder; other programs' files in those shared

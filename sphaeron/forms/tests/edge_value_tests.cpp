@@ -70,13 +70,7 @@ protected:
         return Messages();
     }
     void ExpectIdleAndConsistent() {
-        TMainForm& f = Form();
-        EXPECT_TRUE(State().Stopped);
-        EXPECT_EQ(QStringLiteral("Go"), f.Go->text());
-        EXPECT_EQ(QColor(0, 255, 0), f.ShapeLime->BrushColor());
-        EXPECT_EQ(QColor(128, 0, 0), f.ShapeRed->BrushColor());
-        EXPECT_TRUE(f.Images->menuAction()->isEnabled());
-        EXPECT_TRUE(f.Null00->isEnabled());
+        ExpectIdleLook(Form(), State());
         EXPECT_EQ(std::vector<int>{}, WorkingCopyDiffers(State()));
     }
     // A plain document opens and runs without a message.

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -215,6 +217,15 @@ std::string StateImage(const TaonState& s) {
     for (std::int32_t n : {s.TaonCount, s.StepCount}) out.append(reinterpret_cast<const char*>(&n), sizeof n);
     for (bool b : {s.Stopped, s.TimeDisplayOn, s.ListVelocities, s.SpiralMode}) out += b ? '1' : '0';
     return out;
+}
+
+void ExpectIdleLook(TMainForm& f, const TaonState& s) {
+    EXPECT_TRUE(s.Stopped);
+    EXPECT_EQ(QStringLiteral("Go"), f.Go->text());
+    EXPECT_EQ(QColor(0, 255, 0), f.ShapeLime->BrushColor());
+    EXPECT_EQ(QColor(128, 0, 0), f.ShapeRed->BrushColor());
+    EXPECT_TRUE(f.Images->menuAction()->isEnabled());
+    EXPECT_TRUE(f.Null00->isEnabled());
 }
 
 std::vector<int> WorkingCopyDiffers(const TaonState& s) {

@@ -127,6 +127,10 @@ std::map<std::string, std::string> FolderListing(const std::string& folder);
 // died of one).
 int WaitForChild(pid_t pid);
 
+// The window between runs: Stopped, "Go", lime and maroon lights, Images
+// and the velocity reset enabled.
+void ExpectIdleLook(TMainForm& f, const TaonState& s);
+
 // Runs f once the run loop dispatches for the `pass`-th time (1 = the first
 // pass) by checking after every dispatch.
 void AtPass(TMainForm& form, int pass, std::function<void()> f);

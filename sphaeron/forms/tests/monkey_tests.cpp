@@ -54,6 +54,7 @@
 #include "common/errors.h"
 #include "common/numtext.h"
 #include "forms_test_support.h"
+#include "tests/support/app_environment.h"
 #include "tests/support/sandbox.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
@@ -74,25 +75,8 @@ using L = std::numeric_limits<long double>;
 
 testsupport::Sandbox gFolders;
 
-class MonkeyEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        gFolders = testsupport::EnterSandbox("sphaeron-monkey");
-        static int argc = 1;
-        static char name[] = "forms_monkey_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new SphaeronApplication(argc, argv);
-        app_->setQuitOnLastWindowClosed(false);
-    }
-    void TearDown() override {
-        delete app_;
-        testsupport::LeaveSandbox(gFolders);
-    }
-
-private:
-    SphaeronApplication* app_ = nullptr;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MonkeyEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
+    new testsupport::SandboxedApplication<SphaeronApplication>(gFolders, "sphaeron-monkey"));
 
 // Names the program writes: documents, commentaries, the start file, the
 // temporary files beside them, and the titles that stand in for names.

@@ -21,14 +21,7 @@ protected:
         WriteStartFile(Path("doc.ato"));
         return Start();
     }
-    void ExpectIdleLook(TMainForm& f) {
-        EXPECT_TRUE(State().Stopped);
-        EXPECT_EQ(QStringLiteral("Go"), f.Go->text());
-        EXPECT_EQ(QColor(0, 255, 0), f.ShapeLime->BrushColor());
-        EXPECT_EQ(QColor(128, 0, 0), f.ShapeRed->BrushColor());
-        EXPECT_TRUE(f.Images->menuAction()->isEnabled());
-        EXPECT_TRUE(f.Null00->isEnabled());
-    }
+    void ExpectIdleLook(TMainForm& f) { testing::ExpectIdleLook(f, State()); }
 };
 
 TEST_F(RunTest, GoAndStopInTheFirstPassMakeOneStep) {
