@@ -45,6 +45,7 @@
 #include "test_files.h"
 #include "tests/support/app_environment.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/typing.h"
 
 namespace duoplex::forms {
 namespace {
@@ -332,19 +333,7 @@ private:
         }
     }
 
-    // Key by key; characters beyond ASCII as key events with their text.
-    static void Type(QLineEdit* edit, const QString& text) {
-        for (QChar c : text) {
-            if (c.unicode() < 128) {
-                QTest::keyClick(edit, c.toLatin1());
-            } else {
-                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-                QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-                QApplication::sendEvent(edit, &press);
-                QApplication::sendEvent(edit, &release);
-            }
-        }
-    }
+    static void Type(QLineEdit* edit, const QString& text) { testsupport::TypeText(edit, text); }
 
     QRadioButton* RandomRadio() {
         QRadioButton* const radios[] = {form_->Brake1, form_->Brake2, form_->Brake3,       form_->Brake4,

@@ -56,6 +56,7 @@
 #include "forms_test_support.h"
 #include "tests/support/app_environment.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/typing.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/forms/about_box.h"
@@ -673,19 +674,7 @@ private:
         }
     }
 
-    // Key by key; characters beyond ASCII as key events with their text.
-    static void Type(QWidget* w, const QString& text) {
-        for (QChar c : text) {
-            if (c.unicode() < 128) {
-                QTest::keyClick(w, c.toLatin1());
-            } else {
-                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-                QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-                QApplication::sendEvent(w, &press);
-                QApplication::sendEvent(w, &release);
-            }
-        }
-    }
+    static void Type(QWidget* w, const QString& text) { testsupport::TypeText(w, text); }
 
     // Sets, types over or appends a text; returns a description.
     std::string Enter(QLineEdit* edit, const std::string& text) {
