@@ -42,9 +42,9 @@ struct ScratchConfig {
 };
 
 void BM_WindowRun(benchmark::State& st) {
-    sphaeron::SetStepThreads(static_cast<int>(st.range(0)));
     ScratchConfig config;
     sphaeron::forms::SphaeronProgram program;
+    program.Data.SetStepThreads(static_cast<int>(st.range(0)));
     sphaeron::forms::TMainForm& form = *program.MainForm;
     form.show();
     QApplication::processEvents();

@@ -62,4 +62,16 @@ void ResetWorkingCopy(TaonState& s) {
     }
 }
 
+void AdoptCommittedCopies(TaonState& s) {
+    for (int k = 1; k <= kMaxTaons; ++k) {
+        if (!s.Present(k)) continue;
+        s.ViewX[k] = s.NewX[k] = s.X[k];
+        s.ViewY[k] = s.NewY[k] = s.Y[k];
+        s.ViewZ[k] = s.NewZ[k] = s.Z[k];
+        s.NewUx[k] = s.Ux[k];
+        s.NewUy[k] = s.Uy[k];
+        s.NewUz[k] = s.Uz[k];
+    }
+}
+
 }  // namespace sphaeron

@@ -69,6 +69,11 @@ void ZeroVelocities(TaonState& s);
 // Sets the working copy of every slot to the committed copy.
 void ResetWorkingCopy(TaonState& s);
 
+// Sets the working copy and the view copy of every present slot to the
+// committed copy (an edited document taken as the current one); absent
+// slots keep theirs.
+void AdoptCommittedCopies(TaonState& s);
+
 inline long double CoolFactor(bool cool) { return cool ? 0.99L : 1.0L; }
 
 }  // namespace sphaeron

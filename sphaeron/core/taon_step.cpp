@@ -4,7 +4,6 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "common/errors.h"
@@ -364,29 +363,6 @@ void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
         }
     }
     CommitStep(s, sw.StopL);
-}
-
-namespace {
-std::mutex gEngineMutex;
-std::unique_ptr<StepEngine> gEngine;
-int gThreads = 1;
-}  // namespace
-
-void SetStepThreads(int threads) {
-    std::lock_guard<std::mutex> lock(gEngineMutex);
-    if (threads < 1) threads = 1;
-    if (threads != gThreads || !gEngine) gEngine.reset();
-    gThreads = threads;
-}
-
-void TaonStep(TaonState& s, const StepSwitches& sw) {
-    StepEngine* engine;
-    {
-        std::lock_guard<std::mutex> lock(gEngineMutex);
-        if (!gEngine) gEngine = std::make_unique<StepEngine>(gThreads);
-        engine = gEngine.get();
-    }
-    engine->Step(s, sw);
 }
 
 }  // namespace sphaeron

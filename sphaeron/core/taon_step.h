@@ -42,11 +42,6 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// One step through a process-wide engine.
-void TaonStep(TaonState& s, const StepSwitches& sw);
-// Number of threads of the process-wide engine (1 by default).
-void SetStepThreads(int threads);
-
 // The written procedure itself, slow; throws at the first faulting
 // operation with its text. Kept as the reference for the fast step.
 void LiteralTaonStep(TaonState& s, const StepSwitches& sw);

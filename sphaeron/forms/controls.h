@@ -11,6 +11,14 @@
 
 namespace sphaeron::forms {
 
+// The colours of the windows' controls.
+inline const QColor kLime(0, 255, 0);
+inline const QColor kGreen(0, 128, 0);
+inline const QColor kRed(255, 0, 0);
+inline const QColor kMaroon(128, 0, 0);
+inline const QColor kYellow(255, 255, 0);
+inline const QColor kBlue(0, 0, 255);
+
 // The drawing surface on the window's back buffer. Pixels are written
 // straight into the image's memory, whose address is taken once per drawing
 // pass (Bind) instead of once per pixel.

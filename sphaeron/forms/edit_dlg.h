@@ -11,9 +11,14 @@
 // state.
 #include <QDialog>
 #include <array>
+#include <optional>
+#include <string>
+#include <utility>
 
+#include "sphaeron/core/listing.h"
 #include "sphaeron/document/document.h"
-#include "sphaeron/forms/session.h"
+#include "sphaeron/forms/failure.h"
+#include "sphaeron/session/session.h"
 
 class QCheckBox;
 class QEvent;
@@ -27,13 +32,6 @@ class QTableView;
 namespace sphaeron::forms {
 
 class GridModel;
-
-// A point of three coordinates, as read from a row of the grid.
-using GridPoint = std::array<long double, 3>;
-
-// The distance of two points in extended precision. An overflow or invalid
-// operation in the arithmetic throws FloatError.
-long double PointDistance(const GridPoint& a, const GridPoint& b);
 
 // The fields and buttons of one distance calculator.
 struct DistanceCalculator {
@@ -133,12 +131,14 @@ private:
     void BuildGrid();
     void BuildBottom();
     // Row i of the grid as three numbers; the calculators' reading.
-    GridPoint ReadGridRow(const QString& number) const;
+    Point ReadGridRow(const QString& number) const;
     void Confirm();
     // Runs a handler of the dialog. A failure is shown by the failure
     // handler; its box has covered the dialog, which then repaints.
     template <class Handler>
-    void Handle(Handler&& handler);
+    void Handle(Handler&& handler) {
+        if (!Guarded(std::forward<Handler>(handler))) Guarded([this] { FormPaint(); });
+    }
 
     Session& session_;
     QObject* keyFilter_ = nullptr;

@@ -14,15 +14,18 @@ void ReportFailure(const char* text);
 
 // Runs a handler; a failure ends it at that point and is reported. Handlers
 // called by Qt are wrapped in this so that no exception crosses Qt's frames.
+// False when the handler failed.
 template <class Handler>
-void Guarded(Handler&& handler) {
+bool Guarded(Handler&& handler) {
     try {
         std::forward<Handler>(handler)();
+        return true;
     } catch (const std::exception& failure) {
         ReportFailure(failure);
     } catch (...) {
         ReportFailure("Unknown failure");
     }
+    return false;
 }
 
 // The application object: its event dispatch is the last line of the

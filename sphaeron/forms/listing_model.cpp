@@ -1,5 +1,7 @@
 #include "sphaeron/forms/listing_model.h"
 
+#include <QHeaderView>
+
 namespace sphaeron::forms {
 
 GridModel::GridModel(int columns, int rows, QObject* parent)
@@ -24,6 +26,16 @@ void GridModel::Publish() {
     itemsDirty_ = columnHeadDirty_ = rowHeadDirty_ = false;
 }
 
+void GridModel::ShowListing(const ListingCells& cells, int rows) {
+    for (std::size_t c = 0; c < 3; ++c) SetCell(static_cast<int>(c) + 1, 0, QString::fromLatin1(cells.Heads[c]));
+    for (int k = 1; k <= rows; ++k) {
+        SetCell(0, k, QString::number(k));
+        for (std::size_t c = 0; c < 3; ++c)
+            SetCell(static_cast<int>(c) + 1, k, QString::fromLatin1(cells.Rows[static_cast<std::size_t>(k)][c]));
+    }
+    Publish();
+}
+
 int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_ - 1; }
 
 int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_ - 1; }
@@ -37,6 +49,21 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole) return QVariant();
     if (orientation == Qt::Horizontal) return section + 1 < columns_ ? Cell(section + 1, 0) : QString();
     return section + 1 < rows_ ? Cell(0, section + 1) : QString();
+}
+
+QTableView* MakeGridView(QWidget* parent, GridModel* model) {
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setWordWrap(false);
+    view->setCornerButtonEnabled(false);
+    for (QHeaderView* h : {view->horizontalHeader(), view->verticalHeader()}) {
+        h->setSectionResizeMode(QHeaderView::Fixed);
+        h->setHighlightSections(false);
+        h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return view;
 }
 
 }  // namespace sphaeron::forms

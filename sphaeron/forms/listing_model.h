@@ -4,8 +4,11 @@
 // other cells its items. Cells are written one by one and shown together by
 // Publish(), so refilling the whole grid costs one update of the view.
 #include <QAbstractTableModel>
+#include <QTableView>
 #include <QString>
 #include <vector>
+
+#include "sphaeron/core/listing.h"
 
 namespace sphaeron::forms {
 
@@ -20,6 +23,9 @@ public:
     void SetCell(int col, int row, const QString& text);
     // Tells the view about the cells written since the last call.
     void Publish();
+    // The listing's headings, the numbers 1 .. rows in column 0 and the
+    // cells of rows 1 .. rows; then Publish.
+    void ShowListing(const ListingCells& cells, int rows);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -33,5 +39,10 @@ private:
     std::vector<QString> cells_;
     bool itemsDirty_ = false, columnHeadDirty_ = false, rowHeadDirty_ = false;
 };
+
+// A table view of such a grid as both windows show it: read-only, one cell
+// selected at a time, no word wrap, fixed sections, headers without
+// highlight and aligned left.
+QTableView* MakeGridView(QWidget* parent, GridModel* model);
 
 }  // namespace sphaeron::forms

@@ -2,7 +2,6 @@
 #include <QThread>
 #include <algorithm>
 
-#include "sphaeron/core/taon_step.h"
 #include "sphaeron/forms/about_box.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
@@ -13,10 +12,9 @@ int main(int argc, char** argv) {
     app.setWindowIcon(sphaeron::forms::ProgramIcon());
     sphaeron::forms::QtDialogs dialogs;
     sphaeron::forms::Dialogs::Install(&dialogs);
-    // The step gives the same results on any number of threads.
-    sphaeron::SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
-
     sphaeron::forms::SphaeronProgram program;
+    // The step gives the same results on any number of threads.
+    program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();
     program.MainForm->activateWindow();
     int code = app.exec();

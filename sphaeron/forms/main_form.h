@@ -18,12 +18,14 @@
 #include <QTableView>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sphaeron/forms/controls.h"
 #include "sphaeron/forms/listing_model.h"
-#include "sphaeron/forms/session.h"
+#include "sphaeron/session/session.h"
 #include "sphaeron/view/scene.h"
 
 class QAction;
@@ -200,6 +202,10 @@ public:
     static char Separator();
     // The picture of the moment: state, view, canvas and the switches.
     Picture CurrentPicture();
+    // Runs a drawing command on the picture of the moment; the drawing area
+    // shows the back buffer afterwards, also when the command fails.
+    void ViewCommand(const std::function<void(Picture&)>& command);
+    void ViewCommand(void (*command)(const ViewControls&, Picture&));
     void DrawTaonScene();
     void DrawFigureScene();
     void RedrawPicture();
@@ -211,8 +217,7 @@ public:
     std::string CommentText() const;
     void SetCommentText(const std::string& text);
     // Idle and running looks of the run controls (Stopped is set apart).
-    void ShowIdleLook();
-    void ShowRunningLook();
+    void ShowRunLook(bool running);
     // Step counter as shown in LTime.
     void ShowStepCount(int n);
 
@@ -232,6 +237,8 @@ private:
     void ShowHelpContents();
     void OpenDocumentFromDialog(const std::string& path);
     void ShowDocumentName();
+    // The velocity reset's caption, in maroon.
+    void ShowNull00(const QString& caption);
     // Wires a handler so that a failure in it reaches the failure handler.
     template <class Signal, class Sender>
     void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)());
@@ -247,5 +254,10 @@ private:
 // Text of a path for the window, and back.
 QString PathText(const std::string& path);
 std::string TextPath(const QString& text);
+
+// The open and save dialogs for documents (filter "Taons files
+// (*.ato)|*.ato", default extension "ato"); nothing when cancelled.
+std::optional<std::string> AskDocumentToOpen(QWidget* parent);
+std::optional<std::string> AskDocumentToSave(QWidget* parent);
 
 }  // namespace sphaeron::forms

@@ -7,7 +7,7 @@
 #include "sphaeron/forms/about_box.h"
 #include "sphaeron/forms/edit_dlg.h"
 #include "sphaeron/forms/main_form.h"
-#include "sphaeron/forms/session.h"
+#include "sphaeron/session/session.h"
 
 namespace sphaeron::forms {
 

@@ -30,6 +30,12 @@ long double Pixels(std::int32_t a, std::int32_t b) {
     return static_cast<long double>(static_cast<std::int64_t>(a) - static_cast<std::int64_t>(b));
 }
 
+// shift := shift + delta (delta is plus or minus ShiftStep), then the redraw.
+void ShiftPicture(Picture& p, long double& shift, long double delta) {
+    shift = shift + delta;
+    RedrawPicture(p);
+}
+
 }  // namespace
 
 void StartViewControls(ViewControls& c) {
@@ -57,14 +63,14 @@ void NudgeAngle(Picture& p, Axis axis, long double delta) {
     step = 0.0L;
 }
 
-void DaoTeta1Click(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Teta, c.AngleStep); }
-void DaoTetaClick(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Teta, -c.AngleStep); }
-void DaoPsi1Click(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Psi, c.AngleStep); }
-void DaoPsiClick(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Psi, -c.AngleStep); }
-void DaoPhiClick(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Phi, c.AngleStep); }
-void DaoPhi1Click(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Phi, -c.AngleStep); }
+void TurnDown(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Teta, c.AngleStep); }
+void TurnUp(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Teta, -c.AngleStep); }
+void TurnDownLeft(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Psi, c.AngleStep); }
+void TurnUpRight(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Psi, -c.AngleStep); }
+void TurnLeft(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Phi, c.AngleStep); }
+void TurnRight(const ViewControls& c, Picture& p) { NudgeAngle(p, Axis::Phi, -c.AngleStep); }
 
-void DaoStopClick(Picture& p) {
+void StopTurning(Picture& p) {
     p.view.StepPsi = 0.0L;
     p.view.StepTeta = 0.0L;
     p.view.StepPhi = 0.0L;
@@ -78,65 +84,50 @@ long double ZoomedOut(long double scale, long double zoomStep) {
     return scale - zoomStep * 3.0L;
 }
 
-void DaoForvardClick(const ViewControls& c, Picture& p) {
+void ZoomIn(const ViewControls& c, Picture& p) {
     p.view.ViewScale = ZoomedIn(p.view.ViewScale, c.ZoomStep);
     RedrawPicture(p);
 }
 
-void DaoBackClick(const ViewControls& c, Picture& p) {
+void ZoomOut(const ViewControls& c, Picture& p) {
     p.view.ViewScale = ZoomedOut(p.view.ViewScale, c.ZoomStep);
     RedrawPicture(p);
 }
 
-void Left1Click(const ViewControls& c, Picture& p) {
-    p.view.ShiftX = p.view.ShiftX - c.ShiftStep;
-    RedrawPicture(p);
-}
+void ShiftLeft(const ViewControls& c, Picture& p) { ShiftPicture(p, p.view.ShiftX, -c.ShiftStep); }
+void ShiftRight(const ViewControls& c, Picture& p) { ShiftPicture(p, p.view.ShiftX, c.ShiftStep); }
+void ShiftUp(const ViewControls& c, Picture& p) { ShiftPicture(p, p.view.ShiftY, -c.ShiftStep); }
+void ShiftDown(const ViewControls& c, Picture& p) { ShiftPicture(p, p.view.ShiftY, c.ShiftStep); }
 
-void Right1Click(const ViewControls& c, Picture& p) {
-    p.view.ShiftX = p.view.ShiftX + c.ShiftStep;
-    RedrawPicture(p);
-}
-
-void Up1Click(const ViewControls& c, Picture& p) {
-    p.view.ShiftY = p.view.ShiftY - c.ShiftStep;
-    RedrawPicture(p);
-}
-
-void Down1Click(const ViewControls& c, Picture& p) {
-    p.view.ShiftY = p.view.ShiftY + c.ShiftStep;
-    RedrawPicture(p);
-}
-
-void MoveToCenterClick(Picture& p) {
+void MoveToCenter(Picture& p) {
     p.view.ViewScale = kDefaultViewScale;
     p.view.ShiftX = 0.0L;
     p.view.ShiftY = 0.0L;
     RedrawPicture(p);
 }
 
-void TrackBarChange(ViewControls& c, int position) {
+void SetAmplitude(ViewControls& c, int position) {
     if (position < kTrackBarMin || position > kTrackBarMax) return;
     c.AngleStep = kAmplitude[position].AngleStep;
     c.ZoomStep = kAmplitude[position].ZoomStep;
 }
 
-bool ShowSpinClick(ViewControls& c, bool itemChecked) {
+bool ToggleSpin(ViewControls& c, bool itemChecked) {
     c.SpinOn = !itemChecked;
     return c.SpinOn;
 }
 
-void ShowNumbersOfPointsClick(Picture& p, bool itemChecked, const std::function<void(bool)>& setCheckMark) {
+void ToggleNumbers(Picture& p, bool itemChecked, const std::function<void(bool)>& setCheckMark) {
     p.view.ShowNumbers = !itemChecked;
     if (setCheckMark) setCheckMark(p.view.ShowNumbers);
     RedrawPicture(p);
 }
 
-void TimerTimer(const ViewControls& c, Picture& p) {
+void AdvanceSpin(const ViewControls& c, Picture& p) {
     if (c.SpinOn) RedrawPicture(p);
 }
 
-void FormMouseDown(ViewControls& c, MouseButton button, int x, int y) {
+void StartDrag(ViewControls& c, MouseButton button, int x, int y) {
     if (button == MouseButton::Right) {
         c.RightDownX = x;
         c.RightDownY = y;
@@ -146,7 +137,7 @@ void FormMouseDown(ViewControls& c, MouseButton button, int x, int y) {
     }
 }
 
-void FormMouseUp(ViewControls& c, Picture& p, MouseButton button, int x, int y) {
+void EndDrag(ViewControls& c, Picture& p, MouseButton button, int x, int y) {
     ViewState& v = p.view;
     const bool right = button == MouseButton::Right;
     if (right) {

@@ -1,5 +1,6 @@
 #pragma once
-// The view commands of the main window as plain functions: angle nudges,
+// The view commands of the main window as plain functions named by what
+// they do (the window's handlers keep their own names): angle nudges,
 // stop, zoom, shifts, move to center, the amplitude bar, spin, numbers, the
 // timer, mouse drags and the resize arithmetic. The window only wires its
 // controls to them and keeps its check marks in step with the flags.
@@ -40,55 +41,54 @@ enum class MouseButton { Left, Middle, Right };
 // DrawTaonScene; then S := 0.
 void NudgeAngle(Picture& p, Axis axis, long double delta);
 
-// The six angle buttons.
-void DaoTeta1Click(const ViewControls& c, Picture& p);  // + AngleStep about x
-void DaoTetaClick(const ViewControls& c, Picture& p);   // - AngleStep about x
-void DaoPsi1Click(const ViewControls& c, Picture& p);   // + AngleStep about y
-void DaoPsiClick(const ViewControls& c, Picture& p);    // - AngleStep about y
-void DaoPhiClick(const ViewControls& c, Picture& p);    // + AngleStep about z
-void DaoPhi1Click(const ViewControls& c, Picture& p);   // - AngleStep about z
+// The six angle buttons (DaoTeta1, DaoTeta, DaoPsi1, DaoPsi, DaoPhi, DaoPhi1).
+void TurnDown(const ViewControls& c, Picture& p);      // + AngleStep about x
+void TurnUp(const ViewControls& c, Picture& p);        // - AngleStep about x
+void TurnDownLeft(const ViewControls& c, Picture& p);  // + AngleStep about y
+void TurnUpRight(const ViewControls& c, Picture& p);   // - AngleStep about y
+void TurnLeft(const ViewControls& c, Picture& p);      // + AngleStep about z
+void TurnRight(const ViewControls& c, Picture& p);     // - AngleStep about z
 
 // All step angles := 0, RedrawPicture.
-void DaoStopClick(Picture& p);
+void StopTurning(Picture& p);
 // Zoom in: ViewScale + ZoomStep * 3, RedrawPicture.
-void DaoForvardClick(const ViewControls& c, Picture& p);
+void ZoomIn(const ViewControls& c, Picture& p);
 // Zoom out: ViewScale / ZoomStep below ZoomStep * 9, else ViewScale -
 // ZoomStep * 3; RedrawPicture.
-void DaoBackClick(const ViewControls& c, Picture& p);
+void ZoomOut(const ViewControls& c, Picture& p);
 // The zoom arithmetic alone.
 long double ZoomedIn(long double scale, long double zoomStep);
 long double ZoomedOut(long double scale, long double zoomStep);
 
 // Shifts by ShiftStep, then RedrawPicture.
-void Left1Click(const ViewControls& c, Picture& p);
-void Right1Click(const ViewControls& c, Picture& p);
-void Up1Click(const ViewControls& c, Picture& p);
-void Down1Click(const ViewControls& c, Picture& p);
+void ShiftLeft(const ViewControls& c, Picture& p);
+void ShiftRight(const ViewControls& c, Picture& p);
+void ShiftUp(const ViewControls& c, Picture& p);
+void ShiftDown(const ViewControls& c, Picture& p);
 
 // ViewScale := 120, shifts := 0, RedrawPicture; angles unchanged.
-void MoveToCenterClick(Picture& p);
+void MoveToCenter(Picture& p);
 
 // Sets AngleStep and ZoomStep from the table; positions outside 0 .. 10 are
 // ignored. No redraw.
-void TrackBarChange(ViewControls& c, int position);
+void SetAmplitude(ViewControls& c, int position);
 
 // SpinOn := not itemChecked; returns SpinOn for the check mark. No redraw.
-bool ShowSpinClick(ViewControls& c, bool itemChecked);
+bool ToggleSpin(ViewControls& c, bool itemChecked);
 
 // ShowNumbers := not itemChecked, setCheckMark(ShowNumbers) (when given),
 // then RedrawPicture.
-void ShowNumbersOfPointsClick(Picture& p, bool itemChecked,
-                              const std::function<void(bool)>& setCheckMark = {});
+void ToggleNumbers(Picture& p, bool itemChecked, const std::function<void(bool)>& setCheckMark = {});
 
 // Every 300 ms: RedrawPicture while SpinOn.
-void TimerTimer(const ViewControls& c, Picture& p);
+void AdvanceSpin(const ViewControls& c, Picture& p);
 
 // Press: anchors of the right button, or of any other button.
-void FormMouseDown(ViewControls& c, MouseButton button, int x, int y);
+void StartDrag(ViewControls& c, MouseButton button, int x, int y);
 // Release: step angles (and for the right button the scale) from the
 // pixel differences, then the redraw of the current picture; see the
 // window's drag rules. Step angles end at 0 unless SpinOn in the spiral.
-void FormMouseUp(ViewControls& c, Picture& p, MouseButton button, int x, int y);
+void EndDrag(ViewControls& c, Picture& p, MouseButton button, int x, int y);
 
 // Sizes set by the resize handler from L = Panel1.Left.
 struct ResizeLayout {

@@ -58,7 +58,8 @@ TEST_F(PngExport, ShelloscopeSceneAfterARunWithViewScaleAndShift) {
     LoadDocument(Examples() + "/shell_mode1.ato", doc, s);
     StepSwitches sw;
     sw.Mode1 = true;
-    for (int k = 0; k < 20; ++k) TaonStep(s, sw);
+    StepEngine engine;
+    for (int k = 0; k < 20; ++k) engine.Step(s, sw);
 
     ViewState v;
     StartView(v, 800, 400);

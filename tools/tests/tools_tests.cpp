@@ -48,7 +48,8 @@ TEST_F(RunnerTest, OutputEqualsStepsInProcessWithInputPadding) {
     StepSwitches sw;
     sw.Cool = true;
     s.DT = 0.002L;
-    for (int k = 0; k < 25; ++k) TaonStep(s, sw);
+    StepEngine engine;
+    for (int k = 0; k < 25; ++k) engine.Step(s, sw);
     PackDocument(s, doc);
     std::string expected(doc.bytes.begin(), doc.bytes.end());
     EXPECT_EQ(expected, common::ReadWholeFile(out));

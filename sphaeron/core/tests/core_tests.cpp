@@ -3,14 +3,18 @@
 #include <cmath>
 
 #include "common/errors.h"
+#include "sphaeron/core/listing.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/core/tests/test_states.h"
+#include "tests/support/error_text.h"
 
 namespace sphaeron {
 namespace {
 
 using testing::AllGroups;
 using testing::PutTaon;
+using testsupport::ErrorText;
+using testsupport::StepOnce;
 
 // Relative agreement to five significant digits.
 void ExpectFive(long double expected, long double actual) {
@@ -37,13 +41,11 @@ TEST(InteractionLaw, ShellIsZeroOnTheShellAndContinuousAroundIt) {
     EXPECT_EQ(0.0L, ShellSlope(5.0L, 1.0L, 5.0L));
     EXPECT_EQ(0.0L, ShellSlope(5.0L - 1e-6L, 1.0L, 5.0L));
     EXPECT_EQ(0.0L, ShellSlope(5.0L + 1e-6L, 1.0L, 5.0L));
-    // Mode 1 ignores the core: at r = G1 the group 1 factor is just the four layers.
+    // Mode 1 ignores the core: at r = G1 the group 1 factor is just the four
+    // layers B .. F (value worked out to 50 digits apart from the program).
     TaonState s;
     AllGroups(s, {1, 1, 2, 3, 4, 5});
-    long double layers = 0.0L + (-LayerSlope(1.029L / 1, 5.0L));
-    long double m = (-LayerSlope(1.029L / 2, 5.0L)) - LayerSlope(1.029L / 3, 5.0L);
-    m = m - LayerSlope(1.029L / 4, 5.0L);
-    EXPECT_EQ(layers + m, GroupSlope(s, 1, 5.0L, true));
+    ExpectFive(4.7455964e-126L, GroupSlope(s, 1, 5.0L, true));
 }
 
 TEST(SourceGroups, BoundariesFollowTaonCountAndStopL) {
@@ -66,7 +68,7 @@ TEST(TaonStepTest, PairInGroupThreeFeelsEqualAndOppositeForces) {
     StepSwitches sw;
     long double fx81 = ForceX(s, 81, sw), fx82 = ForceX(s, 82, sw);
     EXPECT_EQ(fx81, -fx82);
-    for (int k = 0; k < 50; ++k) TaonStep(s, sw);
+    for (int k = 0; k < 50; ++k) StepOnce(s, sw);
     EXPECT_NEAR(static_cast<double>(s.Ux[81] + s.Ux[82]), 0.0, 1e-15);
     EXPECT_NEAR(static_cast<double>(s.Uz[81] + s.Uz[82]), 0.0, 1e-15);
     EXPECT_NE(0.0L, s.Ux[81]);
@@ -91,7 +93,7 @@ TEST(TaonStepTest, StopLFreezesSlotsSevenOnwards) {
     PutTaon(s, 60, 0, 0.95L, 0);  // does not move, acts through group 2
     StepSwitches sw;
     sw.StopL = true;
-    TaonStep(s, sw);
+    StepOnce(s, sw);
     EXPECT_EQ(0.95L, s.X[30]);
     EXPECT_EQ(0.95L, s.Y[60]);
     EXPECT_EQ(0.0L, s.Ux[30]);
@@ -106,7 +108,7 @@ TEST(TaonStepTest, CoolShrinksVelocityWithoutForces) {
     PutTaon(s, 1, 0, 0, 0, 1.0L, -2.0L, 0.5L);
     StepSwitches sw;
     sw.Cool = true;
-    TaonStep(s, sw);
+    StepOnce(s, sw);
     EXPECT_EQ(0.99L * 1.0L, s.Ux[1]);
     EXPECT_EQ(0.99L * -2.0L, s.Uy[1]);
     EXPECT_EQ(0.0L + (0.99L * 1.0L) * 0.5L, s.X[1]);
@@ -120,7 +122,7 @@ TEST(TaonStepTest, ZeroTimeStepChangesNothing) {
     PutTaon(s, 1, 0, 0, 0, 0.25L);
     PutTaon(s, 2, 0.9L, 0, 0);
     TaonState before = s;
-    TaonStep(s, StepSwitches{});
+    StepOnce(s, StepSwitches{});
     for (int k = 1; k <= 2; ++k) {
         EXPECT_EQ(before.X[k], s.X[k]);
         EXPECT_EQ(before.Ux[k], s.Ux[k]);
@@ -134,7 +136,7 @@ TEST(TaonStepTest, AbsentTaonsAreMovedButExertNothing) {
     PutTaon(s, 1, 0, 0, 0);
     PutTaon(s, 2, 0.95L, 0, 0);
     s.GravonPresent[2] = 0;  // absent: pulled by 1, pulls nobody
-    TaonStep(s, StepSwitches{});
+    StepOnce(s, StepSwitches{});
     EXPECT_EQ(0.0L, s.Ux[1]);
     EXPECT_NE(0.0L, s.Ux[2]);
 }
@@ -152,12 +154,7 @@ TEST(TaonStepTest, ZeroVelocitiesKeepsPositionsAndPresence) {
 }
 
 std::string StepError(TaonState& s, StepSwitches sw = {}) {
-    try {
-        TaonStep(s, sw);
-    } catch (const common::FloatError& e) {
-        return e.what();
-    }
-    return "";
+    return ErrorText<common::FloatError>([&] { StepOnce(s, sw); });
 }
 
 TEST(TaonStepFaults, TextsFollowTheCause) {
@@ -208,6 +205,27 @@ TEST(TaonStepFaults, FailedStepKeepsCommittedStateAndResetsWorkingCopy) {
         EXPECT_EQ(s.X[k], s.NewX[k]);
         EXPECT_EQ(s.Ux[k], s.NewUx[k]);
     }
+}
+
+TEST(PointDistance, ExtendedPrecisionAndOverflow) {
+    EXPECT_EQ(5.0L, PointDistance({1, 2, 3}, {4, 6, 3}));
+    // Beyond double: the squares of 1e200 stay finite in extended precision.
+    EXPECT_EQ(1e200L, PointDistance({0, 0, 0}, {0, 1e200L, 0}));
+    EXPECT_EQ("Floating point overflow", ErrorText([] { PointDistance({1e4000L, 0, 0}, {-1e4000L, 0, 0}); }));
+}
+
+TEST(Listing, PresentTaonsInTheGeneralFormAbsentOnesEmpty) {
+    TaonState s;
+    PutTaon(s, 1, 0.5L, -1e-7L, 1e15L, 2, 0, -0.25L);
+    PutTaon(s, 2, 1, 2, 3);
+    s.GravonPresent[2] = 0;
+    const ListingCells positions = MakeListing(s, false, ',');
+    EXPECT_EQ((std::array<std::string, 3>{"X", "Y", "Z"}), positions.Heads);
+    EXPECT_EQ((std::array<std::string, 3>{"0,5", "-1E-7", "1E15"}), positions.Rows[1]);
+    EXPECT_EQ((std::array<std::string, 3>{"", "", ""}), positions.Rows[2]);
+    const ListingCells velocities = MakeListing(s, true, '.');
+    EXPECT_EQ((std::array<std::string, 3>{"u(x)", "u(y)", "u(z)"}), velocities.Heads);
+    EXPECT_EQ((std::array<std::string, 3>{"2", "0", "-0.25"}), velocities.Rows[1]);
 }
 
 }  // namespace

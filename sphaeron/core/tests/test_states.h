@@ -1,19 +1,11 @@
 #pragma once
 // Small state builders shared by the core tests.
 #include "sphaeron/core/taon_state.h"
+#include "tests/support/taon_helpers.h"
 
 namespace sphaeron::testing {
 
-inline void PutTaon(TaonState& s, int k, long double x, long double y, long double z, long double ux = 0,
-                    long double uy = 0, long double uz = 0) {
-    s.GravonPresent[k] = 1;
-    s.X[k] = s.NewX[k] = s.ViewX[k] = x;
-    s.Y[k] = s.NewY[k] = s.ViewY[k] = y;
-    s.Z[k] = s.NewZ[k] = s.ViewZ[k] = z;
-    s.Ux[k] = s.NewUx[k] = ux;
-    s.Uy[k] = s.NewUy[k] = uy;
-    s.Uz[k] = s.NewUz[k] = uz;
-}
+using testsupport::PutTaon;
 
 // A state whose absent slots lie far apart from each other and from the
 // region the tests use, so that they feel (almost) nothing.

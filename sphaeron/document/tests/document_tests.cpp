@@ -10,20 +10,17 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "sphaeron/document/document.h"
+#include "tests/support/error_text.h"
+#include "tests/support/temp_dir.h"
 
 namespace sphaeron {
 namespace {
 
 class DocumentTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/sphaeron-doc-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& n) const { return dir_ + "/" + n; }
-    std::string dir_;
+    void SetUp() override { setenv("XDG_CONFIG_HOME", Path("config").c_str(), 1); }
+    std::string Path(const std::string& n) const { return dir_.Path(n); }
+    testsupport::TempDir dir_{"sphaeron-doc"};
 };
 
 TaonState Sample() {
@@ -99,12 +96,8 @@ TEST_F(DocumentTest, ShortLongAndMissingFiles) {
 
     TaonState before = s;
     TaonsDocument bufBefore = buf;
-    try {
-        LoadDocument(Path("short.ato"), buf, s);
-        FAIL();
-    } catch (const common::FileError& e) {
-        EXPECT_STREQ("Read beyond end of file", e.what());
-    }
+    EXPECT_EQ("Read beyond end of file",
+              testsupport::ErrorText<common::FileError>([&] { LoadDocument(Path("short.ato"), buf, s); }));
     EXPECT_EQ(0, std::memcmp(&before, &s, sizeof s));
     EXPECT_EQ(bufBefore.bytes, buf.bytes);
     EXPECT_THROW(LoadDocument(Path("none.ato"), buf, s), common::FileError);
@@ -131,7 +124,7 @@ TEST_F(DocumentTest, CommentaryLoadAndSave) {
 }
 
 TEST_F(DocumentTest, StartFileRemembersThePath) {
-    EXPECT_EQ(dir_ + "/config/Sphaeron/Start.-as-", StartFilePath());
+    EXPECT_EQ(Path("config/Sphaeron/Start.-as-"), StartFilePath());
     EXPECT_FALSE(ReadLastDocument().has_value());
     CreateStartFile();
     EXPECT_EQ("", ReadLastDocument().value());

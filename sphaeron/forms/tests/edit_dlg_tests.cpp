@@ -28,11 +28,6 @@ long double Read(const char* text) { return common::ParseReal(text, ','); }
 
 class EditDlgTest : public FormsTest {
 protected:
-    TMainForm& StartWith(const TaonState& s) {
-        WriteState(Path("doc.ato"), s);
-        WriteStartFile(Path("doc.ato"));
-        return Start();
-    }
     TEditDlg& Dlg() { return *program_->EditDlg; }
 
     // File > New: the dialog runs modally and `body` runs inside it; a
@@ -48,18 +43,6 @@ protected:
         QTest::keyClicks(field, text);
     }
 };
-
-TEST(PointDistance, ExtendedPrecisionAndOverflow) {
-    EXPECT_EQ(5.0L, PointDistance({1, 2, 3}, {4, 6, 3}));
-    // Beyond double: the squares of 1e200 stay finite in extended precision.
-    EXPECT_EQ(1e200L, PointDistance({0, 0, 0}, {0, 1e200L, 0}));
-    try {
-        PointDistance({1e4000L, 0, 0}, {-1e4000L, 0, 0});
-        FAIL() << "no overflow";
-    } catch (const common::AppError& e) {
-        EXPECT_STREQ("Floating point overflow", e.what());
-    }
-}
 
 TEST_F(EditDlgTest, OpensShowingTheStateAndRefillsAtEveryOpening) {
     StartWith(SquareState(0.02L));

@@ -26,8 +26,16 @@ namespace sphaeron::forms::testing {
 
 namespace {
 
-std::optional<QString> Take(std::deque<std::optional<QString>>& answers) {
-    bool given = answers.front().has_value();
+// The next scripted answer of a file dialog with the document filter.
+std::optional<QString> Take(std::deque<std::optional<QString>>& answers, const QString& filter,
+                            const QString& defaultExt, const char* which) {
+    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
+    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
+    if (answers.empty()) {
+        ADD_FAILURE() << which << " dialog not scripted";
+        return std::nullopt;
+    }
+    const bool given = answers.front().has_value();
     QString name = given ? *answers.front() : QString();
     answers.pop_front();
     if (!given) return std::nullopt;
@@ -37,23 +45,11 @@ std::optional<QString> Take(std::deque<std::optional<QString>>& answers) {
 }  // namespace
 
 std::optional<QString> ScriptedDialogs::OpenFileName(QWidget*, const QString& filter, const QString& defaultExt) {
-    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
-    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
-    if (OpenAnswers.empty()) {
-        ADD_FAILURE() << "open dialog not scripted";
-        return std::nullopt;
-    }
-    return Take(OpenAnswers);
+    return Take(OpenAnswers, filter, defaultExt, "open");
 }
 
 std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& filter, const QString& defaultExt) {
-    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
-    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
-    if (SaveAnswers.empty()) {
-        ADD_FAILURE() << "save dialog not scripted";
-        return std::nullopt;
-    }
-    return Take(SaveAnswers);
+    return Take(SaveAnswers, filter, defaultExt, "save");
 }
 
 bool ScriptedDialogs::Confirm(QWidget*, const QString& text) {
@@ -95,8 +91,8 @@ void EnsureApplication() {
 void FormsTest::SetUp() {
     EnsureApplication();
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    char tmpl[] = "/tmp/sphaeron-forms-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    temp_ = std::make_unique<testsupport::TempDir>("sphaeron-forms");
+    dir_ = temp_->Path();
     setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
     char cwd[4096];
     oldCwd_ = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
@@ -111,9 +107,7 @@ void FormsTest::TearDown() {
     Dialogs::Install(nullptr);
     QLocale::setDefault(QLocale::c());
     if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
-    std::error_code ec;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(dir_, ec);
+    temp_.reset();
     EXPECT_TRUE(dialogs.OpenAnswers.empty()) << "unused open answers";
     EXPECT_TRUE(dialogs.SaveAnswers.empty()) << "unused save answers";
     EXPECT_TRUE(dialogs.ConfirmAnswers.empty()) << "unused confirm answers";
@@ -137,6 +131,12 @@ bool FormsTest::StartFileExists() const { return std::filesystem::exists(StartFi
 TMainForm& FormsTest::Start() {
     program_ = std::make_unique<SphaeronProgram>();
     return *program_->MainForm;
+}
+
+TMainForm& FormsTest::StartWith(const TaonState& s) {
+    WriteState(Path("doc.ato"), s);
+    WriteStartFile(Path("doc.ato"));
+    return Start();
 }
 
 void FormsTest::ShowActive() {

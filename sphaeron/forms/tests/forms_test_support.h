@@ -18,6 +18,7 @@
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/program.h"
+#include "tests/support/temp_dir.h"
 
 // Failure messages of the tests print as text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -73,6 +74,8 @@ protected:
 
     // Starts the program as main() does (without the event loop).
     TMainForm& Start();
+    // The same with a start file that names a document of the state.
+    TMainForm& StartWith(const TaonState& s);
     // Shows the window and makes it active (for keys and focus).
     void ShowActive();
     // File > New: the edit dialog runs modally and `body` runs inside it; a
@@ -84,6 +87,7 @@ protected:
 
     ScriptedDialogs dialogs;
     std::unique_ptr<SphaeronProgram> program_;
+    std::unique_ptr<testsupport::TempDir> temp_;
     std::string dir_;
     std::string oldCwd_;
 };

@@ -8,7 +8,7 @@
 
 #include "common/numtext.h"
 #include "forms_test_support.h"
-#include "sphaeron/core/taon_step.h"
+#include "tests/support/taon_helpers.h"
 #include "sphaeron/document/document.h"
 
 namespace sphaeron::forms::testing {
@@ -16,11 +16,6 @@ namespace {
 
 class RunTest : public FormsTest {
 protected:
-    TMainForm& StartWith(const TaonState& s) {
-        WriteState(Path("doc.ato"), s);
-        WriteStartFile(Path("doc.ato"));
-        return Start();
-    }
     void ExpectIdleLook(TMainForm& f) { testing::ExpectIdleLook(f, State()); }
 };
 
@@ -60,7 +55,7 @@ TEST_F(RunTest, RunStepsAsTheCoreDoesWithTheSwitchesOfTheWindow) {
     StepSwitches sw;
     sw.Cool = true;
     sw.Mode1 = true;
-    for (int i = 0; i < 3; ++i) TaonStep(expect, sw);
+    for (int i = 0; i < 3; ++i) testsupport::StepOnce(expect, sw);
     AtPass(f, 3, [&] { f.GoClick(); });
     f.GoClick();
     ASSERT_EQ(3, State().StepCount);

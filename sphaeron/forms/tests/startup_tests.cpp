@@ -8,7 +8,7 @@
 
 #include "common/canvas.h"
 #include "forms_test_support.h"
-#include "sphaeron/core/taon_step.h"
+#include "tests/support/taon_helpers.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/view/view.h"
 
@@ -109,7 +109,7 @@ TEST_F(StartupTest, RememberedDocumentKeepsItsTimeStepAndCommentary) {
 
     // A run started at once steps with the document's time step.
     TaonState expect = State();
-    TaonStep(expect, {});
+    testsupport::StepOnce(expect, {});
     AtPass(f, 1, [&] { f.Go->click(); });
     f.GoClick();
     EXPECT_EQ(1, State().StepCount);

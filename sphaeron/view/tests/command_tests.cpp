@@ -9,7 +9,7 @@
 namespace sphaeron {
 namespace {
 
-using testing::Place;
+using testing::PutTaon;
 
 struct Window {
     explicit Window(bool spiral) : canvas(725, 289) {
@@ -28,14 +28,14 @@ struct Window {
 TEST(ViewCommands, NudgesInTheTaonSceneTurnTheViewOnce) {
     Window w(false);
     Picture p = w.P();
-    DaoTeta1Click(w.controls, p);
+    TurnDown(w.controls, p);
     EXPECT_EQ(0.01L, w.view.ViewTeta);
     EXPECT_EQ(0.0L, w.view.StepTeta);
-    DaoTetaClick(w.controls, p);
-    DaoTetaClick(w.controls, p);
+    TurnUp(w.controls, p);
+    TurnUp(w.controls, p);
     EXPECT_NEAR(-0.01, static_cast<double>(w.view.ViewTeta), 1e-18);
-    DaoPsi1Click(w.controls, p);
-    DaoPhi1Click(w.controls, p);
+    TurnDownLeft(w.controls, p);
+    TurnRight(w.controls, p);
     EXPECT_EQ(0.01L, w.view.ViewPsi);
     EXPECT_EQ(-0.01L, w.view.ViewPhi);
     EXPECT_EQ(0.212L, w.state.ViewX[1]);  // taon coordinates never change
@@ -47,12 +47,12 @@ TEST(ViewCommands, NudgeInTheSpiralTurnsTheFigureAndEndsThatAxisSpin) {
     w.view.StepTeta = 0.2L;  // a spin in progress about x and z
     w.view.StepPhi = 0.3L;
     const long double y2 = w.state.ViewY[2];
-    DaoPhiClick(w.controls, p);
+    TurnLeft(w.controls, p);
     EXPECT_EQ(0.0L, w.view.StepPhi);
     EXPECT_EQ(0.2L, w.view.StepTeta);
     EXPECT_EQ(0.0L, w.view.ViewPhi);
     EXPECT_NE(y2, w.state.ViewY[2]);  // turned by (0.2, 0, 0.31)
-    DaoStopClick(p);
+    StopTurning(p);
     EXPECT_EQ(0.0L, w.view.StepTeta);
 }
 
@@ -69,38 +69,38 @@ TEST(ViewCommands, ZoomSteps) {
 
     Window w(false);
     Picture p = w.P();
-    TrackBarChange(w.controls, 0);
-    DaoForvardClick(w.controls, p);
+    SetAmplitude(w.controls, 0);
+    ZoomIn(w.controls, p);
     EXPECT_EQ(121.5L, w.view.ViewScale);
-    TrackBarChange(w.controls, 10);
+    SetAmplitude(w.controls, 10);
     EXPECT_EQ(2.0L, w.controls.AngleStep);
     EXPECT_EQ(50.0L, w.controls.ZoomStep);
-    TrackBarChange(w.controls, 11);  // no such position
+    SetAmplitude(w.controls, 11);  // no such position
     EXPECT_EQ(50.0L, w.controls.ZoomStep);
     EXPECT_EQ(7.0L, AmplitudeTable(5).ZoomStep);
     EXPECT_EQ(0.01L, AmplitudeTable(5).AngleStep);
 
-    DaoBackClick(w.controls, p);  // 121.5 is below 50 * 9
+    ZoomOut(w.controls, p);  // 121.5 is below 50 * 9
     EXPECT_EQ(121.5L / 50.0L, w.view.ViewScale);
 }
 
 TEST(ViewCommands, ShiftsAndMoveToCenter) {
     Window w(false);
     Picture p = w.P();
-    Left1Click(w.controls, p);
-    Left1Click(w.controls, p);
-    Down1Click(w.controls, p);
+    ShiftLeft(w.controls, p);
+    ShiftLeft(w.controls, p);
+    ShiftDown(w.controls, p);
     EXPECT_EQ(-10.0L, w.view.ShiftX);
     EXPECT_EQ(5.0L, w.view.ShiftY);
     EXPECT_EQ(RoundPixel(362.0L + 0.212L * 60.0L - 10.0L), w.view.ScreenX[1]);
-    Right1Click(w.controls, p);
-    Up1Click(w.controls, p);
+    ShiftRight(w.controls, p);
+    ShiftUp(w.controls, p);
     EXPECT_EQ(-5.0L, w.view.ShiftX);
     EXPECT_EQ(0.0L, w.view.ShiftY);
 
-    DaoPsi1Click(w.controls, p);
-    DaoForvardClick(w.controls, p);
-    MoveToCenterClick(p);
+    TurnDownLeft(w.controls, p);
+    ZoomIn(w.controls, p);
+    MoveToCenter(p);
     EXPECT_EQ(120.0L, w.view.ViewScale);
     EXPECT_EQ(0.0L, w.view.ShiftX);
     EXPECT_EQ(0.01L, w.view.ViewPsi);  // the turned view stays
@@ -110,30 +110,30 @@ TEST(ViewCommands, DragsInTheSpiralWithAndWithoutSpin) {
     Window w(true);
     Picture p = w.P();
     const TaonState start = w.state;
-    EXPECT_TRUE(ShowSpinClick(w.controls, false));
+    EXPECT_TRUE(ToggleSpin(w.controls, false));
 
-    FormMouseDown(w.controls, MouseButton::Left, 100, 50);
-    FormMouseUp(w.controls, p, MouseButton::Left, 130, 50);
+    StartDrag(w.controls, MouseButton::Left, 100, 50);
+    EndDrag(w.controls, p, MouseButton::Left, 130, 50);
     EXPECT_NEAR(-0.3, static_cast<double>(w.view.StepPhi), 1e-18);
     const long double x2 = w.state.ViewX[2];
     EXPECT_NEAR(std::cos(-0.3), static_cast<double>(x2), 1e-15);
 
-    TimerTimer(w.controls, p);  // each tick turns further
+    AdvanceSpin(w.controls, p);  // each tick turns further
     EXPECT_NEAR(std::cos(-0.6), static_cast<double>(w.state.ViewX[2]), 1e-15);
-    DaoStopClick(p);
+    StopTurning(p);
     EXPECT_EQ(0.0L, w.view.StepPhi);
     const long double stopped = w.state.ViewX[2];
-    TimerTimer(w.controls, p);
+    AdvanceSpin(w.controls, p);
     EXPECT_EQ(stopped, w.state.ViewX[2]);
 
     // Without spin: one turn, then the step angles are back at 0.
     Window u(true);
     Picture q = u.P();
-    FormMouseDown(u.controls, MouseButton::Middle, 100, 50);  // any non-right button
-    FormMouseUp(u.controls, q, MouseButton::Middle, 130, 50);
+    StartDrag(u.controls, MouseButton::Middle, 100, 50);  // any non-right button
+    EndDrag(u.controls, q, MouseButton::Middle, 130, 50);
     EXPECT_EQ(0.0L, u.view.StepPhi);
     EXPECT_EQ(x2, u.state.ViewX[2]);
-    TimerTimer(u.controls, q);
+    AdvanceSpin(u.controls, q);
     EXPECT_EQ(x2, u.state.ViewX[2]);
     EXPECT_EQ(start.ViewZ[3], u.state.ViewZ[3]);
 }
@@ -142,17 +142,17 @@ TEST(ViewCommands, DragsInTheTaonScene) {
     Window w(false);
     Picture p = w.P();
     // Right button 10 pixels down: scale 120 -> 90; 4 to the left: +0.04 psi.
-    FormMouseDown(w.controls, MouseButton::Right, 200, 100);
-    FormMouseUp(w.controls, p, MouseButton::Right, 196, 110);
+    StartDrag(w.controls, MouseButton::Right, 200, 100);
+    EndDrag(w.controls, p, MouseButton::Right, 196, 110);
     EXPECT_EQ(90.0L, w.view.ViewScale);
     EXPECT_NEAR(0.04, static_cast<double>(w.view.ViewPsi), 1e-18);
     EXPECT_EQ(0.0L, w.view.StepPsi);
 
     // Left button down and to the right: +teta, -phi; spin makes no
     // difference in the taon scene.
-    ShowSpinClick(w.controls, false);
-    FormMouseDown(w.controls, MouseButton::Left, 10, 10);
-    FormMouseUp(w.controls, p, MouseButton::Left, 15, 13);
+    ToggleSpin(w.controls, false);
+    StartDrag(w.controls, MouseButton::Left, 10, 10);
+    EndDrag(w.controls, p, MouseButton::Left, 15, 13);
     EXPECT_NEAR(0.03, static_cast<double>(w.view.ViewTeta), 1e-18);
     EXPECT_NEAR(-0.05, static_cast<double>(w.view.ViewPhi), 1e-18);
     EXPECT_EQ(0.0L, w.view.StepTeta);
@@ -165,11 +165,11 @@ TEST(ViewCommands, NumbersSpinFlagAndResize) {
     Window w(false);
     Picture p = w.P();
     bool mark = false;
-    ShowNumbersOfPointsClick(p, false, [&](bool on) { mark = on; });
+    ToggleNumbers(p, false, [&](bool on) { mark = on; });
     EXPECT_TRUE(w.view.ShowNumbers);
     EXPECT_TRUE(mark);
     EXPECT_EQ(4u, w.canvas.Texts().size());
-    EXPECT_FALSE(ShowSpinClick(w.controls, true));
+    EXPECT_FALSE(ToggleSpin(w.controls, true));
 
     ResizeLayout r = ComputeResizeLayout(473, 150);
     EXPECT_EQ(466, r.DaonsTableWidth);

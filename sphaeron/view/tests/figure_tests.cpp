@@ -10,7 +10,7 @@
 namespace sphaeron {
 namespace {
 
-using testing::Place;
+using testing::PutTaon;
 
 Point3 At(const TaonState& s, int k) { return {s.ViewX[k], s.ViewY[k], s.ViewZ[k]}; }
 
@@ -80,7 +80,7 @@ TEST(SpiralFigure, DividePoint) {
 TEST(StartStructure, SpiralThenEasySquare) {
     TaonState s;
     ViewState v;
-    for (int k = 1; k <= 10; ++k) Place(s, k, k, -k, 2 * k);  // a 10-taon document
+    for (int k = 1; k <= 10; ++k) PutTaon(s, k, k, -k, 2 * k);  // a 10-taon document
     s.DT = 0.5L;
     s.SpiralMode = true;
     BuildStartStructure(s, v);

@@ -9,7 +9,7 @@ namespace sphaeron {
 namespace {
 
 using testing::ErrorText;
-using testing::Place;
+using testing::PutTaon;
 
 constexpr long double kHalfPi = 1.57079632679489661923L;
 
@@ -93,8 +93,8 @@ TEST(Projection, ProjectTaonsIsRepeatableAndSkipsAbsentSlots) {
     StartView(v);
     v.ViewTeta = 0.4L;
     v.ViewPhi = -0.7L;
-    Place(s, 1, 0.3L, -0.5L, 0.9L);
-    Place(s, 2, -1.2L, 0.1L, 0.2L);
+    PutTaon(s, 1, 0.3L, -0.5L, 0.9L);
+    PutTaon(s, 2, -1.2L, 0.1L, 0.2L);
     v.ScreenX[3] = 17;
     v.ScreenY[3] = 19;
     s.ViewX[3] = 2;  // absent: not projected
@@ -147,13 +147,13 @@ TEST(Projection, RunawayTaonsEndThePassWithTheirFault) {
     TaonState s;
     ViewState v;
     StartView(v);
-    Place(s, 1, 1e4930L, 0, 0);  // finite, but times the scale it overflows
+    PutTaon(s, 1, 1e4930L, 0, 0);  // finite, but times the scale it overflows
     EXPECT_EQ("Floating point overflow", ErrorText([&] { ProjectTaons(s, v); }));
-    Place(s, 1, INFINITY, 0, 0);
+    PutTaon(s, 1, INFINITY, 0, 0);
     EXPECT_EQ("Invalid floating point operation", ErrorText([&] { ProjectTaons(s, v); }));
-    Place(s, 1, 0, 0, NAN);
+    PutTaon(s, 1, 0, 0, NAN);
     EXPECT_EQ("Invalid floating point operation", ErrorText([&] { ProjectTaons(s, v); }));
-    Place(s, 1, 1e18L, 0, 0);  // 6e19 pixels, beyond 2^63
+    PutTaon(s, 1, 1e18L, 0, 0);  // 6e19 pixels, beyond 2^63
     EXPECT_EQ("Invalid floating point operation", ErrorText([&] { ProjectTaons(s, v); }));
 }
 

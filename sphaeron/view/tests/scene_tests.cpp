@@ -15,7 +15,7 @@ using common::kRed;
 using common::kWhite;
 using common::kYellow;
 using testing::ErrorText;
-using testing::Place;
+using testing::PutTaon;
 
 bool Block(const common::MemoryCanvas& c, int x, int y, common::Rgb colour) {
     return c.Pixel(x, y) == colour && c.Pixel(x + 1, y) == colour && c.Pixel(x, y + 1) == colour &&
@@ -45,11 +45,11 @@ SceneSwitches Mode1(const ShellFieldTexts& texts, int* calls = nullptr) {
 
 TEST(TaonScene, BlocksInGroupColoursAndNumbersBesideThem) {
     Scene s(725, 289, 300);
-    Place(s.state, 1, 0, 0, 0);    // (362, 144)
-    Place(s.state, 7, -1, 0, 0);   // (302, 144)
-    Place(s.state, 60, 1, 0, 0);   // (422, 144)
-    Place(s.state, 90, 0, 0, -1);  // (362, 84)
-    Place(s.state, 5, -2, 0, 0);
+    PutTaon(s.state, 1, 0, 0, 0);    // (362, 144)
+    PutTaon(s.state, 7, -1, 0, 0);   // (302, 144)
+    PutTaon(s.state, 60, 1, 0, 0);   // (422, 144)
+    PutTaon(s.state, 90, 0, 0, -1);  // (362, 84)
+    PutTaon(s.state, 5, -2, 0, 0);
     s.state.GravonPresent[5] = 0;  // absent: not drawn
     s.view.ShowNumbers = true;
     s.Draw();
@@ -89,7 +89,7 @@ TEST(TaonScene, BlocksInGroupColoursAndNumbersBesideThem) {
 TEST(TaonScene, StopLHidesSevenToFiftyButNumbersThemAndDropsTheShelloscope) {
     Scene s(725, 289);
     for (int k = 1; k <= 100; ++k)
-        Place(s.state, k, -3.0L + ((k - 1) % 20) * 0.1L, 0, -1.0L + ((k - 1) / 20) * 0.2L);
+        PutTaon(s.state, k, -3.0L + ((k - 1) % 20) * 0.1L, 0, -1.0L + ((k - 1) / 20) * 0.2L);
     s.state.A1 = s.state.B1 = s.state.C1 = s.state.D1 = s.state.F1 = s.state.G1 = 1;
     s.view.ShowNumbers = true;
     s.switches.StopL = true;
@@ -106,10 +106,10 @@ TEST(TaonScene, StopLHidesSevenToFiftyButNumbersThemAndDropsTheShelloscope) {
 
 TEST(TaonScene, LibrationLineThroughTaonFour) {
     Scene s(725, 289);
-    Place(s.state, 1, 0.5L, 0, 0.25L);
-    Place(s.state, 2, 0, 1, 0);
-    Place(s.state, 3, 0, -1, 0);
-    Place(s.state, 4, 0, 0, 0);  // anchor (362, 144)
+    PutTaon(s.state, 1, 0.5L, 0, 0.25L);
+    PutTaon(s.state, 2, 0, 1, 0);
+    PutTaon(s.state, 3, 0, -1, 0);
+    PutTaon(s.state, 4, 0, 0, 0);  // anchor (362, 144)
     s.switches.RB2 = true;
     s.Draw();
     // e - g = 4.5 and f - h = 2.25: dot j lies at +-(2.7 j, 1.35 j) rounded.
@@ -139,7 +139,7 @@ TEST(TaonScene, LibrationLineThroughTaonFour) {
 TEST(ShellProfileChart, ProfileColumnsAndAxes) {
     // Anchor at (100, 300); the curve runs 1800 pixels to the right.
     Scene s(2000, 600);
-    Place(s.state, 1, -15, 0, 0);
+    PutTaon(s.state, 1, -15, 0, 0);
     int calls = 0;
     s.switches = Mode1({"1", "1", "2", "3", "4", "5"}, &calls);
     s.Draw();
@@ -166,7 +166,7 @@ TEST(ShellProfileChart, ProfileColumnsAndAxes) {
 
 TEST(ShellProfileChart, EachPassFollowsTheCurrentTexts) {
     Scene s(725, 289);
-    Place(s.state, 1, -5, 0, 0);
+    PutTaon(s.state, 1, -5, 0, 0);
     ShellFieldTexts texts{"1", "1", "2", "3", "4", "5"};
     s.switches = Mode1({}, nullptr);
     s.switches.ShellFields = [&texts] { return texts; };
@@ -193,10 +193,10 @@ TEST(ShellProfileChart, EvenGapColumnTakesTheTailLimit) {
 
     // The pass goes on past the chart to the other taons.
     Scene s(725, 289);
-    Place(s.state, 1, 0, 0, 0);
-    Place(s.state, 2, 1, 0, 0);
-    Place(s.state, 3, -1, 0, 0);
-    Place(s.state, 60, 0, 0, 1);
+    PutTaon(s.state, 1, 0, 0, 0);
+    PutTaon(s.state, 2, 1, 0, 0);
+    PutTaon(s.state, 3, -1, 0, 0);
+    PutTaon(s.state, 60, 0, 0, 1);
     s.switches = Mode1({"0,35", "100", "100", "100", "100", "0,25"});
     std::string error = ErrorText([&] { s.Draw(); });
     EXPECT_EQ("", error);
@@ -219,8 +219,8 @@ TEST(ShellProfileChart, FaultsEndThePassWithTheirTexts) {
     };
     for (const Case& c : cases) {
         Scene s(725, 289);
-        Place(s.state, 1, 0, 0, 0);
-        Place(s.state, 2, 1, 0, 0);
+        PutTaon(s.state, 1, 0, 0, 0);
+        PutTaon(s.state, 2, 1, 0, 0);
         s.switches = Mode1(c.texts);
         EXPECT_EQ(c.error, ErrorText([&] { s.Draw(); })) << c.texts[1];
         // What was drawn stays: taon 1 and the right-hand axis, nothing after.
@@ -233,9 +233,9 @@ TEST(ShellProfileChart, FaultsEndThePassWithTheirTexts) {
 
 TEST(ShelloscopeOverlays, RaysBarsAndMarkers) {
     Scene s(725, 600);                  // centre (362, 300)
-    Place(s.state, 1, 0, 0, 0);         // (362, 300)
-    Place(s.state, 2, 1, 0, 0.5L);      // (422, 330)
-    Place(s.state, 3, -1, 0, 0);        // (302, 300)
+    PutTaon(s.state, 1, 0, 0, 0);         // (362, 300)
+    PutTaon(s.state, 2, 1, 0, 0.5L);      // (422, 330)
+    PutTaon(s.state, 3, -1, 0, 0);        // (302, 300)
     s.switches = Mode1({"1", "1", "2", "3", "4", "5"});
     s.Draw();
     const auto& c = s.canvas;
@@ -271,8 +271,8 @@ TEST(ShelloscopeOverlays, RaysBarsAndMarkers) {
 
 TEST(ShelloscopeOverlays, WithoutTaonOneTheyHangAtItsLastScreenPosition) {
     Scene s(725, 600);
-    Place(s.state, 2, 1, 0, 0);
-    Place(s.state, 3, 0, 0, 0.5L);
+    PutTaon(s.state, 2, 1, 0, 0);
+    PutTaon(s.state, 3, 0, 0, 0.5L);
     s.state.X[1] = s.state.Z[1] = 0;  // absent, still at the origin
     s.view.ScreenX[1] = 100;
     s.view.ScreenY[1] = 50;

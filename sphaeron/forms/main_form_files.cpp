@@ -1,0 +1,203 @@
+#include "sphaeron/forms/main_form.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QStringDecoder>
+
+#include "common/numtext.h"
+#include "sphaeron/forms/about_box.h"
+#include "sphaeron/forms/dialogs.h"
+#include "sphaeron/forms/edit_dlg.h"
+#include "sphaeron/view/view.h"
+
+// The main window's file and help commands, the velocity reset's save, the
+// "Taons" command, the time step field and the commentary memo. The work is
+// the session's; the handlers ask, pass the answers on and show the outcome.
+namespace sphaeron::forms {
+
+namespace {
+
+const char* const kSaveQuestion = "The text was changed. Save now?";
+const char* const kStartFileMissingText = "The start File not found.";
+
+}  // namespace
+
+QString PathText(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+
+std::string TextPath(const QString& text) { return text.toStdString(); }
+
+std::optional<std::string> AskDocumentToOpen(QWidget* parent) {
+    std::optional<QString> chosen = Dialogs::Current().OpenFileName(parent, QString::fromLatin1(kDocumentFilter),
+                                                                    QString::fromLatin1(kDocumentExtension));
+    if (!chosen) return std::nullopt;
+    return TextPath(*chosen);
+}
+
+std::optional<std::string> AskDocumentToSave(QWidget* parent) {
+    std::optional<QString> chosen = Dialogs::Current().SaveFileName(parent, QString::fromLatin1(kDocumentFilter),
+                                                                    QString::fromLatin1(kDocumentExtension));
+    if (!chosen) return std::nullopt;
+    return TextPath(*chosen);
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+void TMainForm::ShowDocumentName() { FName->setText(PathText(session_.DocumentName)); }
+
+void TMainForm::FillParameterFields() {
+    const auto texts = session_.ParameterTexts(Separator());
+    for (std::size_t i = 0; i < texts.size(); ++i) ParameterFields[i]->setText(QString::fromLatin1(texts[i]));
+}
+
+void TMainForm::New1Click() {
+    if (!EditDlg) return;
+    if (Dialogs::Current().ExecModal(*EditDlg) != QDialog::Accepted) return;
+    TaonState& s = State();
+    s.SpiralMode = false;
+    Go->setEnabled(true);
+    // During a run the velocity reset stays off until Stop.
+    Null00->setEnabled(s.Stopped);
+    ShowDocumentName();
+    s.StepCount = 0;
+    LTime->setText(QStringLiteral("0"));
+    FillListing();
+    FillParameterFields();
+    DrawTaonScene();
+}
+
+void TMainForm::Open1Click() {
+    if (std::optional<std::string> path = AskDocumentToOpen(this)) OpenDocumentFromDialog(*path);
+}
+
+void TMainForm::OpenDocumentFromDialog(const std::string& path) {
+    // All or nothing: the session changes nothing unless the record is read
+    // and the start file written.
+    std::optional<std::string> commentary = session_.OpenDocument(path);
+    Go->setEnabled(true);
+    Null00->setEnabled(State().Stopped);
+    LTime->setText(QStringLiteral("0"));
+    FillListing();
+    FillParameterFields();
+    if (commentary) SetCommentText(*commentary);
+    DrawTaonScene();
+}
+
+void TMainForm::Save1Click() { session_.SaveDocument(); }
+
+void TMainForm::SaveAs1Click() {
+    if (State().SpiralMode) return;
+    if (std::optional<std::string> path = AskDocumentToSave(this)) session_.SaveDocumentAs(*path);
+}
+
+void TMainForm::Null00Click() {
+    if (!session_.NullVelocities()) return;
+    ShowNull00(QStringLiteral("Yes Null"));
+    FillListing();
+    // Cancelled: the velocities stay zero in memory.
+    if (std::optional<std::string> path = AskDocumentToSave(this)) session_.SaveDocumentAs(*path);
+}
+
+void TMainForm::Daons1Click() {
+    State().SpiralMode = false;
+    Go->setEnabled(true);
+    Null00->setEnabled(true);
+    switch (session_.LoadRememberedDocument()) {
+        case RememberedDocument::NoStartFile:
+            Dialogs::Current().Information(this, QString::fromLatin1(kStartFileMissingText));
+            break;
+        case RememberedDocument::NoneRemembered:
+            BuildStartStructure(State(), session_.View);
+            session_.DocumentName = kStableStructureTitle;
+            FillListing();
+            ShowDocumentName();
+            DrawTaonScene();
+            break;
+        case RememberedDocument::Unreadable:
+            BuildStartStructure(State(), session_.View);
+            break;
+        case RememberedDocument::Loaded:
+            // The field shows the time step in force.
+            EditDT->setText(QString::fromLatin1(common::FormatReal(State().DT, Separator())));
+            DrawTaonScene();
+            FillListing();
+            break;
+    }
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+// ---------------------------------------------------------------------------
+// Help
+
+void TMainForm::EnglishHelp1Click() {}
+
+void TMainForm::RussianHelp1Click() {
+    HelpFile = QStringLiteral("HlpArtRu.hlp");
+    ShowHelpContents();
+}
+
+void TMainForm::PolandHelp1Click() {
+    HelpFile = QStringLiteral("HlpArtPl.hlp");
+    ShowHelpContents();
+}
+
+void TMainForm::ShowHelpContents() {
+    QString path = QDir(HelpFolder).filePath(HelpFile);
+    QString shown = QDir::toNativeSeparators(path);
+    if (!QFileInfo(path).isFile()) {
+        Dialogs::Current().Information(this, QStringLiteral("The help file %1 was not found.").arg(shown));
+        return;
+    }
+    if (!Dialogs::Current().OpenHelpFile(path))
+        Dialogs::Current().Information(this, QStringLiteral("The help file %1 could not be opened.").arg(shown));
+}
+
+void TMainForm::About1Click() {
+    if (AboutBox) Dialogs::Current().ExecModal(*AboutBox);
+}
+
+// ---------------------------------------------------------------------------
+// Fields and memo
+
+void TMainForm::EditDTExit() { State().DT = common::ParseReal(EditDT->text().toStdString(), Separator()); }
+
+void TMainForm::CommentChange() { session_.CommentModified = true; }
+
+void TMainForm::CommentExit() {
+    if (!session_.CommentModified) return;
+    session_.CommentModified = false;
+    if (!Dialogs::Current().Confirm(this, QString::fromLatin1(kSaveQuestion))) return;
+    SaveCommentary(session_.DocumentName, CommentText());
+}
+
+std::string TMainForm::CommentText() const {
+    // Lines separated by CR LF, no line end after the last; one byte per
+    // character where the text allows it, UTF-8 otherwise.
+    QString text = Comment->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    bool eightBit = true;
+    for (QChar c : text)
+        if (c.unicode() > 0xFF) {
+            eightBit = false;
+            break;
+        }
+    QByteArray bytes = eightBit ? text.toLatin1() : text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void TMainForm::SetCommentText(const std::string& bytes) {
+    QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(raw);
+    if (utf8.hasError()) text = QString::fromLatin1(raw);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Replacing the text counts as a change only when it differs.
+    if (text != Comment->toPlainText()) Comment->setPlainText(text);
+}
+
+}  // namespace sphaeron::forms
+

@@ -1,0 +1,110 @@
+#pragma once
+// The windowless side of the 3D program: the data the windows share (the
+// simulation state, the view state and its step sizes, the document record
+// buffer, the two document names, the step engine) and the document
+// commands behind the File menu, the edit dialog, the velocity reset and the
+// "Taons" view command. The windows pass values in and show what comes
+// back; nothing here needs a window.
+//
+// Each command does its steps in the order the program has always done
+// them: a failure (an exception with the text to show) ends it at that
+// step, and what came before stays done.
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "sphaeron/core/taon_state.h"
+#include "sphaeron/core/taon_step.h"
+#include "sphaeron/document/document.h"
+#include "sphaeron/view/view_commands.h"
+#include "sphaeron/view/view_state.h"
+
+namespace sphaeron {
+
+// Titles that stand in DocumentName or FName when no document is shown.
+inline constexpr const char* kSpiralTitle = "ThetraSpiral";
+inline constexpr const char* kEasySquareTitle = "The easy square";
+inline constexpr const char* kStableStructureTitle = "This is a stabil structur of taons";
+
+// What LoadRememberedDocument found.
+enum class RememberedDocument {
+    NoStartFile,     // the start file cannot be opened; nothing changed
+    NoneRemembered,  // its first line is empty; LastDocumentName cleared
+    Unreadable,      // a path the silent test cannot open; the names are set
+    Loaded,          // the document is read and distributed
+};
+
+class Session {
+public:
+    explicit Session(int stepThreads = 1);
+
+    TaonState State;
+    ViewState View;
+    ViewControls Controls;
+    TaonsDocument Document;
+    // The current document: what "Save" writes and what FName shows. Before
+    // any document is known it holds a title instead of a path.
+    std::string DocumentName;
+    // The path read from or written to the start file.
+    std::string LastDocumentName;
+    // The commentary memo changed since the last save question.
+    bool CommentModified = false;
+    // Called whenever a command sets DocumentName (FName follows it), also
+    // when the command then fails at a later step.
+    std::function<void()> DocumentNameSet;
+
+    // ---- the run ----------------------------------------------------------
+    // One step of all moving taons by DT, committed (see StepEngine).
+    void Step(const StepSwitches& sw);
+    // The threads of the step engine; results are the same on any number.
+    void SetStepThreads(int threads);
+    int StepThreads() const;
+
+    // ---- document commands ------------------------------------------------
+    // "Open": reads the record and writes the start file before anything
+    // else changes; then the record is the buffer, the document the current
+    // one (spiral mode off, step count 0) and its taons the state. Returns
+    // the document's commentary, when it has one.
+    std::optional<std::string> OpenDocument(const std::string& path);
+    // "Save": the state to DocumentName; false (and nothing done) in the
+    // spiral.
+    bool SaveDocument();
+    // "Save As ..." and the velocity reset's save: writes, then the path
+    // becomes the current and the remembered document.
+    void SaveDocumentAs(const std::string& path);
+    // The edit dialog's "Save As": writes a copy; no name changes.
+    void SaveCopy(const std::string& path);
+    // The edit dialog's "OK": writes, makes the path the current document,
+    // starts the working and view copies of the present taons from the
+    // committed ones, then remembers the path.
+    void SaveEditedDocument(const std::string& path);
+    // The velocity reset: all velocities zero unless the spiral is shown or
+    // a run is active; true when it acted (the window then asks for a name
+    // and saves with SaveDocumentAs).
+    bool NullVelocities();
+    // Start-up and the "Taons" command: the document the start file names.
+    // The names are set before the record is read, so a read that fails
+    // (shorter than a record) leaves them set and the state as it was.
+    RememberedDocument LoadRememberedDocument();
+
+    // ---- fields -----------------------------------------------------------
+    // The nineteen parameters as shown in the fields, in document order.
+    std::array<std::string, kParameterCount> ParameterTexts(char separator) const;
+    // The nineteen field texts into DT, A1 .. G3, each stored as soon as it
+    // converts; a bad text throws its conversion error there.
+    void ReadParameters(const std::array<std::string, kParameterCount>& texts, char separator);
+    // The edit dialog's "&Yes": x, y, z, u(x), u(y), u(z) of taon k from
+    // texts, each stored as soon as it converts, then its presence.
+    void SubmitTaon(int k, const std::array<std::string, 6>& texts, bool present, char separator);
+
+private:
+    void SetDocumentName(const std::string& name);
+    void Remember(const std::string& path);
+    void Write(const std::string& path);
+
+    std::unique_ptr<StepEngine> engine_;
+};
+
+}  // namespace sphaeron
