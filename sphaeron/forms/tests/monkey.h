@@ -31,6 +31,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <set>
@@ -102,6 +103,11 @@ std::vector<FileChoice> MakeSaveChoices();
 inline constexpr const char* kGoodTexts[] = {"0",       "1",      "-2",     "3,5",     "0,212", "2,718", "5",
                                   "1E3",     "-1,5E-7", "  2,25 ", "1E-4950", "1,18E4932", "0,05", "0,001",
                                   "30",      "+3",     "0,0",    "2,",      ",5",    "100",   "0,01"};
+// The values of the good texts, known apart from the program's conversion.
+inline constexpr long double kGoodValues[] = {0,     1,          -2,   3.5L,   0.212L, 2.718L, 5,
+                                              1000,  -1.5e-7L,   2.25L, 1e-4950L, 1.18e4932L, 0.05L, 0.001L,
+                                              30,    3,          0,    2,      0.5L,   100,    0.01L};
+static_assert(std::size(kGoodValues) == std::size(kGoodTexts));
 inline constexpr const char* kBadTexts[] = {"",   "abc", "1.5", "1,2,3", "--1", "1e99999", "NAN", "INF", "1 2", ",",
                                  "e5", "1E",  "0x10", "\xc3\xa9", "-", "1,5;",   "-0,5,"};
 // Particle numbers for the calculators.
@@ -291,9 +297,13 @@ private:
 
     void DialogAction();
 
-    // The nineteen parameter fields as the dialog reads them: the values up
-    // to the first bad text, and that text's message.
-    std::optional<std::string> ReadParameters(TaonState& s);
+    // After fields were read in order, each value stored as soon as it
+    // converted: the conversion message shown names the first field with a
+    // bad text, the fields before it that hold a known good text have its
+    // value and the fields from it on are as before. True when every field
+    // converted.
+    bool CheckFieldsRead(const std::vector<QString>& texts, const std::vector<long double>& before,
+                         const std::vector<long double>& after, const std::string& what);
 
     void Submit();
 

@@ -142,17 +142,48 @@ void Monkey::DialogAction() {
     }
 }
 
-std::optional<std::string> Monkey::ReadParameters(TaonState& s) {
-    for (int i = 0; i < kParameterCount; ++i) {
-        try {
-            *ParameterField(s, i) =
-                common::ParseReal(Dlg().ParameterFields[static_cast<std::size_t>(i)]->text().toStdString(),
-                                  TMainForm::Separator());
-        } catch (const common::ConvertError& e) {
-            return e.what();
+namespace {
+
+using Slots = long double[kSlots];
+
+// The known value of a good text typed by the monkey, if it is one.
+std::optional<long double> KnownValue(const QString& text) {
+    for (std::size_t i = 0; i < std::size(kGoodTexts); ++i)
+        if (text == QLatin1String(kGoodTexts[i])) return kGoodValues[i];
+    return std::nullopt;
+}
+
+bool KnownBad(const QString& text) {
+    for (const char* bad : kBadTexts)
+        if (text == QString::fromUtf8(bad)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool Monkey::CheckFieldsRead(const std::vector<QString>& texts, const std::vector<long double>& before,
+                             const std::vector<long double>& after, const std::string& what) {
+    std::vector<std::string> conversions;
+    for (std::size_t i = firstMessage_; i < messages_.size(); ++i)
+        if (messages_[i].text.rfind('\'', 0) == 0) conversions.push_back(messages_[i].text);
+    std::size_t failed = texts.size();
+    if (!conversions.empty()) {
+        Require(conversions.size() == 1, what + ": more than one conversion message");
+        for (std::size_t i = 0; i < texts.size() && failed == texts.size(); ++i)
+            if (conversions[0] == "'" + texts[i].toStdString() + "' is not a valid floating point value") failed = i;
+        Require(failed < texts.size(), what + ": the message '" + conversions[0] + "' names no field's text");
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::optional<long double> known = KnownValue(texts[i]);
+        if (i < failed) {
+            Require(!KnownBad(texts[i]), what + ": the bad text '" + texts[i].toStdString() + "' was taken");
+            if (known) Require(SameBits(*known, after[i]), what + ": '" + texts[i].toStdString() + "' not stored as its value");
+        } else {
+            Require(i != failed || !known, what + ": the good text '" + texts[i].toStdString() + "' was refused");
+            Require(SameBits(before[i], after[i]), what + ": a field after the bad one was stored");
         }
     }
-    return std::nullopt;
+    return failed == texts.size();
 }
 
 void Monkey::Submit() {
@@ -160,18 +191,11 @@ void Monkey::Submit() {
     const int k = d.NumberOfTaon->text().toInt();
     const bool byEnter = Chance(30);
     Note(std::string(byEnter ? "Enter" : "&Yes") + " for taon " + std::to_string(k));
-    TaonState expect = Unchanged();
-    std::optional<std::string> bad;
+    const TaonState before = Unchanged();
     QLineEdit* const fields[] = {d.EditX, d.EditY, d.EditZ, d.EditV, d.EditU, d.EditW};
-    long double* const arrays[] = {expect.X, expect.Y, expect.Z, expect.Ux, expect.Uy, expect.Uz};
-    for (int i = 0; i < 6 && !bad; ++i) {
-        try {
-            arrays[i][k] = common::ParseReal(fields[i]->text().toStdString(), TMainForm::Separator());
-        } catch (const common::ConvertError& e) {
-            bad = e.what();
-        }
-    }
-    if (!bad) expect.GravonPresent[k] = d.DaoTrue->isChecked() ? 1 : 0;
+    std::vector<QString> texts;
+    for (QLineEdit* f : fields) texts.push_back(f->text());
+    const bool checked = d.DaoTrue->isChecked();
     dirty_.insert(k);
     if (byEnter) {
         QLineEdit* f = fields[Pick(6)];
@@ -181,12 +205,20 @@ void Monkey::Submit() {
         QTest::mouseClick(d.Submit, Qt::LeftButton);
     }
     Require(d.isVisible(), "&Yes closed the dialog");
-    Require(StateImage(State()) == StateImage(expect), "&Yes did not store what it must");
-    std::vector<std::string> got;
-    for (std::size_t i = firstMessage_; i < messages_.size(); ++i) got.push_back(messages_[i].text);
-    Require(got == (bad ? std::vector<std::string>{*bad} : std::vector<std::string>{}), "&Yes: not its message");
+    Require(messages_.size() - firstMessage_ <= 1, "&Yes showed more than one box");
+    const TaonState& s = State();
+    const bool converted = CheckFieldsRead(texts, {before.X[k], before.Y[k], before.Z[k], before.Ux[k], before.Uy[k], before.Uz[k]},
+                                           {s.X[k], s.Y[k], s.Z[k], s.Ux[k], s.Uy[k], s.Uz[k]}, "&Yes");
+    Require(s.GravonPresent[k] == (converted ? (checked ? 1 : 0) : before.GravonPresent[k]), "&Yes: the presence flag");
+    // Nothing but taon k's committed values and presence changed.
+    TaonState expect = before;
+    for (Slots TaonState::*a : {&TaonState::X, &TaonState::Y, &TaonState::Z, &TaonState::Ux, &TaonState::Uy,
+                                      &TaonState::Uz})
+        (expect.*a)[k] = (s.*a)[k];
+    expect.GravonPresent[k] = s.GravonPresent[k];
+    Require(StateImage(s) == StateImage(expect), "&Yes changed more than the shown taon");
     const QString cell = d.Grid->Cell(1, k);
-    Require(expect.Present(k) ? !cell.isEmpty() : cell.isEmpty(), "&Yes: the grid row");
+    Require(s.Present(k) ? !cell.isEmpty() : cell.isEmpty(), "&Yes: the grid row");
 }
 
 void Monkey::WriteFromDialog(bool ok) {
@@ -198,40 +230,52 @@ void Monkey::WriteFromDialog(bool ok) {
     const std::string old = Contents(Where(c.path));
     const std::string name = Data().DocumentName, start = ReadStartFile();
     const QString fileField = d.EditFileName->text();
-    TaonState expect = Unchanged();
-    std::optional<std::string> bad;
-    if (c.kind != Kind::Cancel) bad = ReadParameters(expect);
+    const TaonState before = Unchanged();
+    std::vector<QString> texts;
+    for (QLineEdit* f : d.ParameterFields) texts.push_back(f->text());
     answers_ = {c};
     QTest::mouseClick(ok ? d.OKBtn : d.Saveas, Qt::LeftButton);
     answers_.clear();
     Require(ok != d.isVisible(), ok ? "OK did not close the dialog" : "Save As closed the dialog");
     if (ok) Require(d.result() == QDialog::Accepted, "OK did not close with OK");
+    const TaonState& s = State();
+    std::vector<long double> params, paramsBefore;
+    for (int i = 0; i < kParameterCount; ++i) {
+        params.push_back(*ParameterField(s, i));
+        paramsBefore.push_back(*ParameterField(before, i));
+    }
     bool written = false;
-    if (c.kind == Kind::Cancel || bad) {
-        Require(DocumentsAsBefore(files), "a dialog save that stopped wrote");
-        std::vector<std::string> got;
-        for (std::size_t i = firstMessage_; i < messages_.size(); ++i) got.push_back(messages_[i].text);
-        Require(got == (bad ? std::vector<std::string>{*bad} : std::vector<std::string>{}),
-                "a dialog save with a bad field or a cancel: not its message");
+    if (c.kind == Kind::Cancel) {
+        Require(DocumentsAsBefore(files) && messages_.size() == firstMessage_, "a cancelled dialog save acted");
+        Require(params == paramsBefore || StateImage(s) == StateImage(before), "a cancelled dialog save read the fields");
+    } else if (!CheckFieldsRead(texts, paramsBefore, params, ok ? "OK" : "dialog Save As")) {
+        Require(DocumentsAsBefore(files) && FileMessagesSince(firstMessage_).empty(), "a dialog save with a bad field wrote");
     } else {
         written = CheckWrite(c.path, SaveText(c.kind), old, files, ok ? "OK" : "dialog Save As");
     }
+    // Only the parameters change, and after OK the copies of the present taons.
+    TaonState expect = before;
+    for (int i = 0; i < kParameterCount; ++i) *ParameterField(expect, i) = *ParameterField(s, i);
     if (written && ok) {
+        // The present taons start from their committed values; the absent
+        // ones keep their copies.
+        Slots TaonState::* const copies[] = {&TaonState::NewX,  &TaonState::NewY,  &TaonState::NewZ,
+                                             &TaonState::NewUx, &TaonState::NewUy, &TaonState::NewUz,
+                                             &TaonState::ViewX, &TaonState::ViewY, &TaonState::ViewZ};
+        Slots TaonState::* const committed[] = {&TaonState::X,  &TaonState::Y,  &TaonState::Z,
+                                                &TaonState::Ux, &TaonState::Uy, &TaonState::Uz,
+                                                &TaonState::X,  &TaonState::Y,  &TaonState::Z};
         for (int k = 1; k <= kMaxTaons; ++k)
-            if (expect.Present(k)) {
-                expect.NewX[k] = expect.ViewX[k] = expect.X[k];
-                expect.NewY[k] = expect.ViewY[k] = expect.Y[k];
-                expect.NewZ[k] = expect.ViewZ[k] = expect.Z[k];
-                expect.NewUx[k] = expect.Ux[k];
-                expect.NewUy[k] = expect.Uy[k];
-                expect.NewUz[k] = expect.Uz[k];
-            }
+            for (std::size_t a = 0; a < std::size(copies); ++a)
+                Require(SameBits((s.*copies[a])[k], s.Present(k) ? (s.*committed[a])[k] : (before.*copies[a])[k]),
+                        "OK: the working and view copies of taon " + std::to_string(k));
+        for (Slots TaonState::*a : copies) std::copy(std::begin(s.*a), std::end(s.*a), std::begin(expect.*a));
         Require(Data().DocumentName == c.path && ReadStartFile() == c.path,
                 "OK: the names are not the new document's");
     } else {
         Require(Data().DocumentName == name && ReadStartFile() == start, "a dialog save changed the names");
     }
-    Require(StateImage(State()) == StateImage(expect), "a dialog save: the state is not as it must be");
+    Require(StateImage(s) == StateImage(expect), "a dialog save: the state is not as it must be");
     // The field shows the chosen name until a failure's repaint puts the
     // document name back.
     if (!ok)
@@ -263,22 +307,10 @@ void Monkey::Calculator() {
         Require(c.Result->text() == result, "a failed calculation changed the result");
         return;
     }
-    // The distance of the two rows as the grid shows them.
-    const char sep = TMainForm::Separator();
-    auto row = [&](const QString& text) {
-        const int i = common::ParseInt(text.toStdString());
-        Point p{};
-        for (int col = 1; col <= 3; ++col)
-            p[static_cast<std::size_t>(col - 1)] = common::ParseReal(d.Grid->Cell(col, i).toStdString(), sep);
-        return p;
-    };
-    try {
-        const long double dist = PointDistance(row(c.Part1->text()), row(c.Part2->text()));
-        Require(c.Result->text() == Shown(dist),
-                "Calculate: not the distance of the rows");
-    } catch (const common::AppError& e) {
-        Require(false, std::string("Calculate gave a result where it must fail: ") + e.what());
-    }
+    // A distance is never negative, and a row's distance to itself is 0.
+    Require(!c.Result->text().isEmpty() && !c.Result->text().startsWith(QLatin1Char('-')),
+            "Calculate: not a distance");
+    if (c.Part1->text() == c.Part2->text()) Require(c.Result->text() == "0", "Calculate: a row's distance to itself");
 }
 
 void Monkey::CloseDialog() {
