@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/errors.h"
@@ -74,19 +75,38 @@ int RunOutputs::Add(const std::string& path) {
     for (const Output& o : outputs_)
         if (o.target == path) throw common::FileError(CannotWriteText(path, "named for two outputs"), 0);
 
+    Output out;
+    out.target = path;
+    // A link is followed: the file it names is replaced, the link stays.
+    std::string file = path;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (resolved) {
+            file = resolved;
+            std::free(resolved);
+        }
+    }
+    out.file = file;
+    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // A device or a pipe (/dev/null, /dev/stdout) is written directly.
+        out.staging = file;
+        out.existed = true;
+        out.direct = true;
+        outputs_.push_back(out);
+        return static_cast<int>(outputs_.size()) - 1;
+    }
+
     // Permission bits count even for a superuser: a read-only folder or
     // file is not written.
-    std::string folder = FolderOf(path);
-    struct stat st;
+    std::string folder = FolderOf(file);
     if (::stat(folder.c_str(), &st) != 0) Throw(path, errno);
     if (!S_ISDIR(st.st_mode)) Throw(path, ENOTDIR);
     if ((st.st_mode & 0222) == 0 || ::access(folder.c_str(), W_OK) != 0) Throw(path, EACCES);
-    Output out;
-    out.target = path;
     mode_t mode;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) Throw(path, EISDIR);
-        if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) Throw(path, EACCES);
+    if (::stat(file.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) throw common::FileError(CannotWriteText(path, "it is a folder"), EISDIR);
+        if ((st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0) Throw(path, EACCES);
         out.existed = true;
         mode = st.st_mode & 07777;
     } else {
@@ -102,7 +122,8 @@ int RunOutputs::Add(const std::string& path) {
     ::close(fd);
     outputs_.push_back(out);
     std::vector<std::string> stagings;
-    for (const Output& o : outputs_) stagings.push_back(o.staging);
+    for (const Output& o : outputs_)
+        if (!o.direct) stagings.push_back(o.staging);
     RememberForSignals(stagings);
     return static_cast<int>(outputs_.size()) - 1;
 }
@@ -129,13 +150,13 @@ void RunOutputs::Write(int id, const std::string& bytes) {
 
 void RunOutputs::Commit() {
     for (Output& o : outputs_) {
-        if (::rename(o.staging.c_str(), o.target.c_str()) == 0) {
+        if (o.direct || ::rename(o.staging.c_str(), o.file.c_str()) == 0) {
             o.committed = true;
             continue;
         }
         int err = errno;
         for (Output& done : outputs_)
-            if (done.committed && !done.existed) ::unlink(done.target.c_str());
+            if (done.committed && !done.existed) ::unlink(done.file.c_str());
         Discard();
         Throw(o.target, err);
     }
@@ -146,7 +167,7 @@ void RunOutputs::Commit() {
 void RunOutputs::Discard() {
     gStagingCount = 0;
     for (const Output& o : outputs_)
-        if (!o.committed) ::unlink(o.staging.c_str());
+        if (!o.committed && !o.direct) ::unlink(o.staging.c_str());
     outputs_.clear();
 }
 

@@ -24,6 +24,8 @@ public:
     // or a read-only file and that no other output names the same path.
     // Throws common::FileError "cannot write '<path>': <reason>" (the
     // system's file texts: "File not found", "File access denied", ...).
+    // A link is followed (the file it names is replaced); a device or a pipe
+    // such as /dev/null is written directly.
     int Add(const std::string& path);
 
     const std::string& Target(int id) const { return outputs_[static_cast<std::size_t>(id)].target; }
@@ -42,9 +44,12 @@ public:
 
 private:
     struct Output {
-        std::string target, staging;
+        std::string target;   // as named
+        std::string file;     // what a link names, else the target
+        std::string staging;  // the file itself for a device or pipe
         bool existed = false;
         bool committed = false;
+        bool direct = false;  // a device or pipe, written in place
     };
     std::vector<Output> outputs_;
 };
