@@ -50,7 +50,7 @@ std::string Member(const std::string& parent, std::string_view key) {
 std::string Element(const std::string& parent, std::size_t index) { return parent + "[" + std::to_string(index) + "]"; }
 
 void ThrowFieldError(const std::string& field, const std::string& problem) {
-    throw JsonFieldError(field.empty() ? problem : field + ": " + problem);
+    throw JsonFieldError((field.empty() ? "document" : field) + ": " + problem);
 }
 
 Json ParseJsonDocument(const std::string& text) {
