@@ -4,12 +4,15 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <vector>
 
 #include "common/errors.h"
 #include "common/fpcheck.h"
 #include "sphaeron/core/literal_step.h"
+#include "sphaeron/core/observables.h"
+#include "sphaeron/core/observables_sum.h"
 #include "sphaeron/core/worker_pool.h"
 
 namespace sphaeron {
@@ -183,6 +186,11 @@ struct PairEval {
     }
 };
 
+Observables NaNObservables() {
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    return {nan, nan, nan, nan, nan, nan, nan, nan, nan};
+}
+
 struct PairJob {
     unsigned char a, b;     // a < b
     bool needAB, needBA;    // force on a from b, on b from a
@@ -319,8 +327,14 @@ StepEngine::StepEngine(int threads) : impl_(std::make_unique<Impl>(threads)) {}
 StepEngine::~StepEngine() = default;
 int StepEngine::Threads() const { return impl_->pool.Size(); }
 
-void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
+void StepEngine::Step(TaonState& s, const StepSwitches& sw, Observables* before) {
     Impl& im = *impl_;
+    if (before) {
+        common::ClearFpFlags();
+        *before = detail::ObservablesPass(s, sw);
+        if (common::FpFaults()) *before = NaNObservables();
+        common::ClearFpFlags();
+    }
     int m = MovingCount(s, sw.StopL);
     if (m == 0) {
         CommitStep(s, sw.StopL);
