@@ -88,8 +88,10 @@ int RunOutputs::Add(const std::string& path) {
         }
     }
     out.file = file;
-    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    bool special = path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+    if (special || (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))) {
         // A device or a pipe (/dev/null, /dev/stdout) is written directly.
+        out.file = path;
         out.staging = file;
         out.existed = true;
         out.direct = true;

@@ -25,7 +25,8 @@ public:
     // Throws common::FileError "cannot write '<path>': <reason>" (the
     // system's file texts: "File not found", "File access denied", ...).
     // A link is followed (the file it names is replaced); a device or a pipe
-    // such as /dev/null is written directly.
+    // and any path in /dev or /proc (/dev/null, /dev/stdout) is written
+    // directly.
     int Add(const std::string& path);
 
     const std::string& Target(int id) const { return outputs_[static_cast<std::size_t>(id)].target; }

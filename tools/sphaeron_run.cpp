@@ -27,6 +27,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "common/canvas.h"
@@ -37,6 +38,7 @@
 #include "sphaeron/document/ato_json.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/view/view.h"
+#include "tools/observables_log.h"
 #include "tools/run_outputs.h"
 #include "tools/sphaeron_run_options.h"
 #include "tools/xyz_writer.h"
@@ -179,6 +181,7 @@ int main(int argc, char** argv) {
     tools::RunOutputs outputs;
     int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
     int xyzId = o.xyz.empty() ? -1 : AddOutput(outputs, o.xyz);
+    int logId = o.log.empty() ? -1 : AddOutput(outputs, o.log);
     int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
     // Any write error from here on: the message, and no file left.
     auto writeFailed = [&](const std::string& path, const common::AppError& e) {
@@ -202,20 +205,42 @@ int main(int argc, char** argv) {
     sw.Mode1 = o.mode == 1;
     sphaeron::StepEngine engine(o.threads);
 
+    // Row k of the log comes from step k + 1, which forms the observables of
+    // the state before it on the way; the last row (and the one before a
+    // fault) from the committed state itself.
+    sphaeron::ObservablesLog log;
+    auto logRow = [&](long long step, const sphaeron::Observables& obs) {
+        try {
+            log.Row(step, state.DT, obs);
+        } catch (const common::AppError& e) {
+            writeFailed(o.log, e);
+        }
+    };
+    if (logId >= 0) {
+        try {
+            log.Open(outputs.Staging(logId));
+        } catch (const common::AppError& e) {
+            writeFailed(o.log, e);
+        }
+    }
+
     bool progress = isatty(STDERR_FILENO) != 0;
     auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     long long done = 0;
     int exitCode = 0;
     for (long long k = 1; k <= o.steps; ++k) {
+        bool logBefore = log.IsOpen() && (k - 1) % o.logEvery == 0;
+        sphaeron::Observables before;
         try {
-            engine.Step(state, sw);
+            engine.Step(state, sw, logBefore ? &before : nullptr);
         } catch (const common::FloatError& e) {
             std::fprintf(stderr, "step %lld: %s\n", k, e.what());
             exitCode = 3;
             break;
         }
         done = k;
+        if (logBefore) logRow(k - 1, before);
         if (xyz.IsOpen() && k % o.every == 0) {
             try {
                 xyz.Frame(state, k);
@@ -231,6 +256,25 @@ int main(int argc, char** argv) {
     }
     double seconds = Seconds(start);
     if (progress && seconds > 0.5) std::fprintf(stderr, "\r%40s\r", "");
+
+    if (log.IsOpen()) {
+        if (done % o.logEvery == 0) {
+            sphaeron::Observables last;
+            try {
+                last = sphaeron::ComputeObservables(state, sw);
+            } catch (const common::FloatError&) {
+                // As the step gives them: every field not a number.
+                last.ke = last.pe = last.e = last.px = last.py = last.pz = last.ke1 = last.ke2 = last.ke3 =
+                    std::numeric_limits<long double>::quiet_NaN();
+            }
+            logRow(done, last);
+        }
+        try {
+            log.Close();
+        } catch (const common::AppError& e) {
+            writeFailed(o.log, e);
+        }
+    }
 
     if (xyz.IsOpen()) {
         try {
