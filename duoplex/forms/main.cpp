@@ -1,6 +1,6 @@
 // Duoplex: the planar gravon simulator.
-#include "duoplex/dialogs.h"
-#include "duoplex/main_form.h"
+#include "duoplex/forms/dialogs.h"
+#include "duoplex/forms/main_form.h"
 
 int main(int argc, char** argv) {
     duoplex::forms::DuoplexApplication app(argc, argv);

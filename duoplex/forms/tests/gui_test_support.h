@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "duoplex/dialogs.h"
+#include "duoplex/forms/dialogs.h"
 
 namespace duoplex::testing {
 

@@ -1,10 +1,10 @@
-#include "duoplex/planar_scene.h"
+#include "duoplex/core/planar_scene.h"
 
 #include <algorithm>
 
 #include "common/fpcheck.h"
 #include "common/numtext.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_step.h"
 
 namespace duoplex {
 

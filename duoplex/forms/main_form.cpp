@@ -1,4 +1,4 @@
-#include "duoplex/main_form.h"
+#include "duoplex/forms/main_form.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,7 +24,7 @@
 #include <QTabWidget>
 
 #include "common/numtext.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_step.h"
 
 namespace duoplex::forms {
 

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "common/qt/qimage_canvas.h"
-#include "duoplex/dialogs.h"
-#include "duoplex/planar_scene.h"
-#include "duoplex/planar_state.h"
-#include "duoplex/settings.h"
+#include "duoplex/core/planar_scene.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/settings.h"
+#include "duoplex/forms/dialogs.h"
 
 class QAction;
 class QCheckBox;

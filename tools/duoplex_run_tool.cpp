@@ -1,4 +1,4 @@
-#include "duoplex/run_tool.h"
+#include "tools/duoplex_run_tool.h"
 
 #include <cstdint>
 #include <optional>
@@ -6,8 +6,8 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
-#include "duoplex/planar_state.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/planar_step.h"
 
 namespace duoplex {
 

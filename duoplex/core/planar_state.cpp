@@ -1,4 +1,4 @@
-#include "duoplex/planar_state.h"
+#include "duoplex/core/planar_state.h"
 
 #include <cstring>
 

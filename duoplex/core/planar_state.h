@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "duoplex/settings.h"
+#include "duoplex/core/settings.h"
 
 namespace duoplex {
 

@@ -1,4 +1,4 @@
-#include "duoplex/dialogs.h"
+#include "duoplex/forms/dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

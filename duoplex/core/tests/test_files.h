@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "duoplex/planar_state.h"
+#include "duoplex/core/planar_state.h"
 
 namespace duoplex::testing {
 

@@ -18,9 +18,9 @@
 
 #include <gtest/gtest.h>
 
-#include "duoplex/main_form.h"
+#include "duoplex/core/tests/test_files.h"
+#include "duoplex/forms/main_form.h"
 #include "gui_test_support.h"
-#include "test_files.h"
 
 namespace duoplex::forms {
 namespace {

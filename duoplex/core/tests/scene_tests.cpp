@@ -7,7 +7,7 @@
 #include "common/canvas.h"
 #include "common/errors.h"
 #include "common/numtext.h"
-#include "duoplex/planar_scene.h"
+#include "duoplex/core/planar_scene.h"
 
 namespace duoplex {
 namespace {

@@ -11,8 +11,8 @@
 #include "common/canvas.h"
 #include "common/errors.h"
 #include "common/numtext.h"
-#include "duoplex/planar_scene.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_scene.h"
+#include "duoplex/core/planar_step.h"
 
 namespace duoplex {
 namespace {

@@ -1,4 +1,4 @@
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_step.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "duoplex/settings.h"
+#include "duoplex/core/settings.h"
 
 namespace duoplex {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/errors.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_step.h"
 
 namespace duoplex {
 namespace {

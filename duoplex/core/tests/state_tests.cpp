@@ -5,7 +5,7 @@
 
 #include "common/errors.h"
 #include "common/ext80.h"
-#include "duoplex/planar_state.h"
+#include "duoplex/core/planar_state.h"
 #include "test_files.h"
 
 namespace duoplex {

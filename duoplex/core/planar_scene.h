@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/canvas.h"
-#include "duoplex/planar_state.h"
-#include "duoplex/settings.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/settings.h"
 
 namespace duoplex {
 

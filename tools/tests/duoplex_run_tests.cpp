@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "common/ext80.h"
-#include "duoplex/planar_step.h"
-#include "duoplex/run_tool.h"
-#include "test_files.h"
+#include "duoplex/core/planar_step.h"
+#include "duoplex/core/tests/test_files.h"
+#include "tools/duoplex_run_tool.h"
 
 namespace duoplex {
 namespace {

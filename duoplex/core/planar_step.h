@@ -5,8 +5,8 @@
 //
 // Every expression keeps the written order and grouping, in extended
 // precision, so that anyone evaluating the same formulas gets the same bits.
-#include "duoplex/planar_state.h"
-#include "duoplex/settings.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/settings.h"
 
 namespace duoplex {
 
