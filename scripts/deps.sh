@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, if missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev ${EXTRA_PACKAGES:-})
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+          python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib ${EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
