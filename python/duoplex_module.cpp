@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <memory>
 #include <mutex>
@@ -79,7 +80,8 @@ std::unique_ptr<State> Configuration(const std::string& name, bool three) {
     return st;
 }
 
-std::unique_ptr<State> Load(const std::string& path) {
+std::unique_ptr<State> Load(const std::filesystem::path& file) {
+    std::string path = file.string();
     auto st = std::make_unique<State>();
     duoplex::LoadDocument(path, st->s);
     st->path = path;
@@ -91,7 +93,8 @@ duoplex::GravBytes Record(State& st) {
     return duoplex::EncodeGravRecord(duoplex::RecordOfState(st.s));
 }
 
-void Save(State& st, const std::string& path) {
+void Save(State& st, const std::filesystem::path& file) {
+    std::string path = file.string();
     duoplex::GravBytes bytes = Record(st);
     common::WriteFileAtomic(path, bytes.data(), bytes.size());
     st.path = path;

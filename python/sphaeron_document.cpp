@@ -1,6 +1,7 @@
 // sphaeron.Document: the state as numpy arrays and Python values.
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <array>
 #include <cstring>
@@ -105,14 +106,16 @@ std::unique_ptr<Document> Copy(Document& d) {
     return out;
 }
 
-std::unique_ptr<Document> Load(const std::string& path) {
+std::unique_ptr<Document> Load(const std::filesystem::path& file) {
+    std::string path = file.string();
     auto d = std::make_unique<Document>();
     sphaeron::LoadDocument(path, d->record, d->state);
     d->path = path;
     return d;
 }
 
-void Save(Document& d, const std::string& path) {
+void Save(Document& d, const std::filesystem::path& file) {
+    std::string path = file.string();
     sphaeron::TaonsDocument record;
     {
         Lock lock(d.busy);

@@ -1,6 +1,7 @@
 // sphaeron.render: the taon scene of a document as a PNG, drawn as
 // `sphaeron-run --png` draws it.
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <array>
 #include <optional>
@@ -57,7 +58,7 @@ std::array<long double, 3> Reals3(const std::vector<py::object>& v, const char* 
     return {pyext::ToReal(v[0], what), pyext::ToReal(v[1], what), pyext::ToReal(v[2], what)};
 }
 
-void Render(Document& d, const std::string& path, const std::vector<py::object>& view, py::object scale,
+void Render(Document& d, const std::filesystem::path& file, const std::vector<py::object>& view, py::object scale,
             const std::vector<py::object>& shift, std::pair<int, int> size, int mode, bool stopL, bool numbers) {
 #ifdef SPHAERON_RENDER_WITH_QT
     if (mode < 0 || mode > 2) throw py::value_error("mode must be 0, 1 or 2");
@@ -104,10 +105,10 @@ void Render(Document& d, const std::string& path, const std::vector<py::object>&
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) throw std::runtime_error("the picture could not be encoded");
-    common::WriteFileAtomic(path, png.constData(), static_cast<std::size_t>(png.size()));
+    common::WriteFileAtomic(file.string(), png.constData(), static_cast<std::size_t>(png.size()));
     if (fault) std::rethrow_exception(fault);
 #else
-    (void)d, (void)path, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL, (void)numbers;
+    (void)d, (void)file, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL, (void)numbers;
     throw std::runtime_error("render needs the build with Qt");
 #endif
 }
