@@ -2,6 +2,7 @@
 # Installs the Debian packages the build and the tests need, if missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+          libcli11-dev nlohmann-json3-dev
           python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib ${EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do
