@@ -3,11 +3,17 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <strings.h>
+
 #include <array>
 #include <cstring>
 
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/json_fields.h"
 #include "python/binding_support.h"
 #include "python/sphaeron_py.h"
+#include "sphaeron/document/ato_json.h"
 
 namespace pysphaeron {
 
@@ -106,10 +112,26 @@ std::unique_ptr<Document> Copy(Document& d) {
     return out;
 }
 
+// A name ending in ".json" (any case) stands for the JSON form.
+bool IsJsonName(const std::string& path) {
+    return path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".json") == 0;
+}
+
 std::unique_ptr<Document> Load(const std::filesystem::path& file) {
     std::string path = file.string();
     auto d = std::make_unique<Document>();
-    sphaeron::LoadDocument(path, d->record, d->state);
+    try {
+        // A record (its first 6296 bytes, as the windows read it) or the
+        // JSON form, told apart by content.
+        sphaeron::ReadAnyDocument(path, d->record, true);
+    } catch (const common::JsonFieldError& e) {
+        throw py::value_error(e.what());
+    } catch (const common::FileError&) {
+        throw;
+    } catch (const common::AppError& e) {  // a folder
+        throw common::FileError(e.what(), 0);
+    }
+    sphaeron::DistributeDocument(d->record, d->state);
     d->path = path;
     return d;
 }
@@ -122,8 +144,17 @@ void Save(Document& d, const std::filesystem::path& file) {
         sphaeron::PackDocument(d.state, d.record);
         record = d.record;
     }
-    sphaeron::WriteDocument(path, record);
+    if (IsJsonName(path))
+        common::WriteFileAtomic(path, sphaeron::AtoToJson(record));
+    else
+        sphaeron::WriteDocument(path, record);
     d.path = path;
+}
+
+std::string ToJson(Document& d) {
+    Lock lock(d.busy);
+    sphaeron::PackDocument(d.state, d.record);
+    return sphaeron::AtoToJson(d.record);
 }
 
 py::bytes ToBytes(Document& d) {
@@ -159,8 +190,10 @@ void BindDocument(py::module_& m) {
                          "the state, as loading a document does (committed, working and view copies).")
         .def(py::init<>())
         .def("save", &Save, py::arg("path"),
-             "Writes the 6296-byte record, keeping the padding bytes of the document read.")
-        .def("tobytes", &ToBytes, "The 6296 bytes save() would write.")
+             "Writes the 6296-byte record, keeping the padding bytes of the document read, or its\n"
+             "JSON form when the name ends in .json.")
+        .def("tobytes", &ToBytes, "The 6296 bytes of the record save() would write.")
+        .def("tojson", &ToJson, "The JSON form of the document, exact to the byte.")
         .def("copy", &Copy, "An independent copy.")
         .def("__copy__", &Copy)
         .def("__deepcopy__", [](Document& d, py::handle) { return Copy(d); })
@@ -220,7 +253,8 @@ void BindDocument(py::module_& m) {
                    std::to_string(present) + " taons present, step " + std::to_string(d.state.StepCount) + ">";
         });
 
-    m.def("load", &Load, py::arg("path"), "Reads a .ato document (the first 6296 bytes of the file).");
+    m.def("load", &Load, py::arg("path"),
+          "Reads a .ato document (the first 6296 bytes of the file) or its JSON form.");
     m.attr("PARAMETER_NAMES") = py::tuple(py::cast(Params::Names()));
     m.attr("TAON_COUNT") = sphaeron::kMaxTaons;
 }

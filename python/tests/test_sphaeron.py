@@ -49,6 +49,8 @@ def test_state_passes_through_numpy_and_the_file_exactly(tmp_path):
     again = sphaeron.load(path)
     assert again.tobytes() == raw
     assert again.positions.tobytes() == grid.tobytes()
+    again.save(tmp_path / "edge.json")  # the JSON form carries every bit too
+    assert sphaeron.load(tmp_path / "edge.json").tobytes() == raw
     with pytest.raises(ValueError):
         again.positions[0, 0] = 1  # snapshots are read-only: assign the whole array
 
