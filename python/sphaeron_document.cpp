@@ -29,7 +29,7 @@ constexpr int kFirstParam = 1;  // index of A1 among the nineteen fields (DT is 
 int ParamIndex(const std::string& name) {
     for (int i = kFirstParam; i < sphaeron::kParameterCount; ++i)
         if (name == sphaeron::kParameterNames[i]) return i;
-    throw py::key_error("'" + name + "' is not a parameter: A1 .. G3 are (A, B, C, D, F, G of groups 1 to 3)");
+    throw py::key_error("'" + name + "' is not a parameter (A1 .. G3: A, B, C, D, F, G of groups 1 to 3)");
 }
 
 // The three position or velocity arrays of a copy, indexed 1 .. 100.
@@ -92,12 +92,14 @@ struct Params {
     }
 };
 
-void SetParams(Document& d, const py::dict& values) {
-    // All names and values are checked before the first one is set.
+// Sets the names a mapping (a dict, or another document's params) holds;
+// every name and value is checked before the first one is set.
+void SetParams(Document& d, const py::object& values) {
+    if (!py::hasattr(values, "keys")) throw py::type_error("params takes a mapping of names to values");
     std::vector<std::pair<int, long double>> todo;
-    for (auto item : values) {
-        std::string name = py::str(item.first);
-        todo.emplace_back(ParamIndex(name), pyext::ToReal(item.second, name));
+    for (py::handle key : values.attr("keys")()) {
+        std::string name = py::str(key);
+        todo.emplace_back(ParamIndex(name), pyext::ToReal(values[key], name));
     }
     Lock lock(d.busy);
     for (auto& [i, v] : todo) CopyExt(sphaeron::ParameterField(d.state, i), &v);
@@ -239,8 +241,8 @@ void BindDocument(py::module_& m) {
             "The time step (numpy.longdouble; a str is read as exact decimal text).")
         .def_property(
             "params", [](py::object self) { return Params{self, &self.cast<Document&>()}; },
-            [](py::object self, const py::dict& values) { SetParams(self.cast<Document&>(), values); },
-            "The parameters A1 .. G3 by name; assigning a dict sets the names it holds.")
+            [](py::object self, const py::object& values) { SetParams(self.cast<Document&>(), values); },
+            "The parameters A1 .. G3 by name; assigning a mapping sets the names it holds.")
         .def_property(
             "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
             [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
