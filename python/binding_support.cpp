@@ -45,7 +45,8 @@ long double ToReal(py::handle value, const std::string& what) {
     RealArray a = RealArray::ensure(value);
     if (!a) {
         PyErr_Clear();
-        throw py::type_error(what + " must be a real number, not " + std::string(py::str(py::type::of(value).attr("__name__"))));
+        std::string type = py::str(py::type::of(value).attr("__name__"));
+        throw py::type_error(what + " must be a real number, not " + type);
     }
     if (a.ndim() != 0) throw py::type_error(what + " must be a single real number");
     long double v;

@@ -52,13 +52,15 @@ void Set(State& st, py::handle value, const char* what, const Field (&fields)[N]
     auto v = a.unchecked<2>();
     Lock lock(st.busy);
     for (int k = 1; k <= duoplex::kGravons; ++k)
-        for (std::size_t f = 0; f < N; ++f) CopyExt(&duoplex::Value(st.s, fields[f], k), &v(k - 1, static_cast<py::ssize_t>(f)));
+        for (std::size_t f = 0; f < N; ++f)
+            CopyExt(&duoplex::Value(st.s, fields[f], k), &v(k - 1, static_cast<py::ssize_t>(f)));
 }
 
 duoplex::FunctionChoice Function(const std::string& name) {
     if (auto f = duoplex::FunctionFromName(name)) return *f;
     std::string names;
-    for (duoplex::FunctionChoice f : duoplex::kAllFunctions) names += (names.empty() ? "" : ", ") + std::string(duoplex::FunctionName(f));
+    for (duoplex::FunctionChoice f : duoplex::kAllFunctions)
+        names += (names.empty() ? "" : ", ") + std::string(duoplex::FunctionName(f));
     throw py::value_error("'" + name + "' is not a function: " + names);
 }
 

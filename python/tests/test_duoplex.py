@@ -1,5 +1,4 @@
 """The duoplex module against the record layout and duoplex-run."""
-import numpy as np
 import pytest
 
 from conftest import ext_array, run_tool, tool
