@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "duoplex/run_tool.h"
+#include "tools/duoplex_run_tool.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
