@@ -195,7 +195,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!o.out.empty()) {
         try {
             GravBytes bytes = EncodeGravRecord(RecordOfState(s));
-            common::WriteFileAtomic(o.out, bytes.data(), bytes.size());
+            common::WriteFileAtomic(o.out, bytes.data(), bytes.size(), "duoplex-run");
         } catch (const common::AppError& e) {
             err << "duoplex-run: cannot write '" << o.out << "': " << e.what() << "\n";
             return 2;

@@ -103,7 +103,7 @@ void LoadDocument(const std::string& path, PlanarState& s) {
 }
 
 void SaveDocument(const std::string& path, const PlanarState& s) {
-    common::WriteFileAtomic(path, s.Snapshot.data(), s.Snapshot.size());
+    common::WriteFileAtomic(path, s.Snapshot.data(), s.Snapshot.size(), "duoplex");
 }
 
 std::optional<StartConfiguration> RefreshConfiguration(FunctionChoice f, bool threeGravons) {
