@@ -17,7 +17,6 @@ namespace sphaeron {
 // ---------------------------------------------------------------------------
 // Plain evaluation, as written.
 
-long double Power(long double x, long double y) { return literal::Power<long double>(x, y); }
 long double CoreSlope(long double r) { return literal::CoreSlope<long double>(r); }
 long double LayerSlope(long double b, long double r) { return literal::LayerSlope<long double>(b, r); }
 long double ShellSlope(long double r, long double a1, long double g1) {
@@ -33,7 +32,7 @@ long double ForceZ(const TaonState& s, int i, const StepSwitches& sw) { return l
 void LiteralTaonStep(TaonState& s, const StepSwitches& sw) {
     common::ClearFpFlags();
     try {
-        literal::TaonStep<CheckedReal>(s, sw);
+        literal::TaonStep<common::CheckedReal>(s, sw);
     } catch (...) {
         common::ClearFpFlags();
         throw;

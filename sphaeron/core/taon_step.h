@@ -2,12 +2,13 @@
 // The interaction law and the integration step of the 3D program.
 #include <memory>
 
+#include "common/checked_real.h"
 #include "sphaeron/core/taon_state.h"
 
 namespace sphaeron {
 
 // Base raised to an exponent: exp(y * ln x); defined for x > 0.
-long double Power(long double x, long double y);
+using common::Power;
 
 // The terms of the pair factor (plain evaluation, as written).
 long double CoreSlope(long double r);

@@ -6,7 +6,7 @@
 
 #include "common/fpcheck.h"
 
-namespace sphaeron {
+namespace common {
 
 class CheckedReal {
 public:
@@ -30,7 +30,7 @@ public:
 private:
     static long double Checked(long double v) {
         volatile long double keep = v;  // the operation happens before the test
-        if (int f = common::FpFaults()) common::ThrowFpFault(f);
+        if (int f = FpFaults()) ThrowFpFault(f);
         return keep;
     }
     // Comparisons are quiet: a NaN compares neither less, greater nor equal.
@@ -47,4 +47,11 @@ inline long double Ln(long double x) { return std::log(x); }
 inline long double Exp(long double x) { return std::exp(x); }
 inline long double Sqrt(long double x) { return std::sqrt(x); }
 
-}  // namespace sphaeron
+// Base raised to an exponent: exp(y * ln x), defined for x > 0. The one
+// definition of both programs, on plain or checked reals.
+template <class R>
+R Power(R x, R y) {
+    return Exp(y * Ln(x));
+}
+
+}  // namespace common
