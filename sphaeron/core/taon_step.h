@@ -7,6 +7,8 @@
 
 namespace sphaeron {
 
+struct Observables;
+
 // Base raised to an exponent: exp(y * ln x); defined for x > 0.
 using common::Power;
 
@@ -28,6 +30,12 @@ long double ForceZ(const TaonState& s, int i, const StepSwitches& sw);
 // threads. On an arithmetic fault it throws FloatError with the text of the
 // first faulting operation; the committed copy then holds the state before
 // the step and the working copy is reset to it.
+// With `before` non-null the step also fills *before with the observables of
+// the state before the step, the same bit for bit as ComputeObservables on
+// it, on any number of threads; the step itself is the same as without.
+// Should the observables alone fault (say an energy beyond the range), the
+// step is still made and every field of *before is NaN. After a fault of the
+// step, *before is unspecified.
 class StepEngine {
 public:
     explicit StepEngine(int threads = 1);
@@ -35,7 +43,7 @@ public:
     StepEngine(const StepEngine&) = delete;
     StepEngine& operator=(const StepEngine&) = delete;
 
-    void Step(TaonState& s, const StepSwitches& sw);
+    void Step(TaonState& s, const StepSwitches& sw, Observables* before = nullptr);
     int Threads() const;
 
 private:
