@@ -514,19 +514,30 @@ void TMainForm::Open1Click() {
     if (!State.Stopped) return;  // disabled during a run
     Guarded([&] {
         std::optional<QString> name = dialogs_.OpenFileName(this, GravFilter(), GravSuffix());
-        if (!name) return;
-        LoadDocument(common::qt::FilePath(*name), State);
-        FillGravonEdits();
-        ShowDT();
-        RedrawScene();
+        if (name) LoadAndShow(*name);
     });
+}
+
+void TMainForm::OpenDocument(const QString& name) {
+    Guarded([&] { LoadAndShow(name); });
+}
+
+void TMainForm::LoadAndShow(const QString& name) {
+    LoadDocument(common::qt::FilePath(name), State);
+    FillGravonEdits();
+    ShowDT();
+    RedrawScene();
 }
 
 void TMainForm::Save1Click() {
     Guarded([&] {
         std::optional<QString> name = dialogs_.SaveFileName(this, GravFilter(), GravSuffix());
         if (!name) return;
-        SaveDocument(common::qt::FilePath(*name), State);
+        std::string path = common::qt::FilePath(*name);
+        // A file that is no document is replaced only when the user says so.
+        if (std::optional<std::string> question = ReplaceQuestion(path))
+            if (!dialogs_.Confirm(this, common::qt::DisplayPath(*question))) return;
+        SaveDocument(path, State);
     });
 }
 

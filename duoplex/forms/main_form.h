@@ -61,6 +61,10 @@ public:
     void Save1Click();
     void RefreshClick();
 
+    // Opens the document as "Open" does after its dialog (the file named on
+    // the command line); a failure is reported and changes nothing.
+    void OpenDocument(const QString& name);
+
     // The run: steps with message processing in between until stopped.
     void RunLoop();
     void DoStep();
@@ -112,6 +116,7 @@ private:
     long double ReadEdit(const QLineEdit* edit) const;
     QString Format(long double value) const;
     void TakeSnapshot();
+    void LoadAndShow(const QString& name);
     void RedrawScene();  // ClearCanvas, then DrawScene
     void DrawFrame();
     void SetRunning();

@@ -308,13 +308,14 @@ TEST_F(DuoplexForm, OpenAndSaveAs) {
 
     // A failed write keeps the previous file.
     std::string locked = dir.File("locked.grav");
-    WriteBytes(locked, "old");
+    const std::string old(256, 'o');
+    WriteBytes(locked, old);
     testing::MakeReadOnly(locked);
     dialogs.save.push_back(QString::fromStdString(locked));
     form->Save1Click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1], "File access denied");
-    EXPECT_EQ(ReadBytes(locked), "old");
+    EXPECT_EQ(ReadBytes(locked), old);
     dialogs.save.push_back(QString::fromStdString(copy + "2"));
     form->Save1Click();
     EXPECT_EQ(ReadBytes(copy + "2"), ReadBytes(copy));
