@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/exact_text.h"
+#include "common/version.h"
 #include "sphaeron/document/document.h"
 #include "tools/cli_support.h"
 
@@ -119,7 +120,7 @@ RunOptions ParseRunOptions(int argc, char** argv) {
     })->group(picture);
     app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
 
-    std::vector<std::string> extra = tools::ParseCommandLine(app, SPHAERON_VERSION, argc, argv);
+    std::vector<std::string> extra = tools::ParseCommandLine(app, common::kVersion, argc, argv);
     try {
         for (const std::string& s : sets) o.sets.push_back(ParseSet(s));
     } catch (const CLI::ValidationError& e) {
