@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/checked_real.h"
 #include "common/fpcheck.h"
 #include "common/numtext.h"
 #include "duoplex/core/planar_step.h"
@@ -20,13 +21,11 @@ void Plot(common::Canvas& c, std::int64_t x, std::int64_t y, common::Rgb color) 
 }
 
 // Evaluates a pixel coordinate and rounds it, halves to even; a fault of
-// the evaluation throws its text. The value is stored before the flags are
-// read, so the evaluation has really happened by then.
+// the evaluation throws its text.
 template <class Compute>
 std::int64_t RoundChecked(Compute compute) {
     common::ClearFpFlags();
-    volatile long double keep = compute();
-    common::CheckFp();
+    const long double keep = common::CheckedReal(compute()).value();
     // Anything this far out is off the field; the bound keeps the pixel
     // arithmetic from overflowing.
     constexpr std::int64_t kFar = std::int64_t{1} << 40;

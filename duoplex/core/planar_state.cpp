@@ -1,5 +1,7 @@
 #include "duoplex/core/planar_state.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "common/ext80.h"
@@ -103,7 +105,21 @@ void LoadDocument(const std::string& path, PlanarState& s) {
 }
 
 void SaveDocument(const std::string& path, const PlanarState& s) {
-    common::WriteFileAtomic(path, s.Snapshot.data(), s.Snapshot.size());
+    common::WriteFileAtomic(path, s.Snapshot.data(), s.Snapshot.size(), "duoplex");
+}
+
+std::optional<std::string> ReplaceQuestion(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) == kGravRecordSize) return std::nullopt;
+    std::string digits = std::to_string(st.st_size), size;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) size += ',';
+        size += digits[i];
+    }
+    std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return "'" + name + "' is " + size + (st.st_size == 1 ? " byte" : " bytes") +
+           " long and is not a Duoplex document. Replace it?";
 }
 
 std::optional<StartConfiguration> RefreshConfiguration(FunctionChoice f, bool threeGravons) {

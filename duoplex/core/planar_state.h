@@ -70,6 +70,12 @@ void LoadDocument(const std::string& path, PlanarState& s);
 // Writes the snapshot, replacing the file only once it is completely written.
 void SaveDocument(const std::string& path, const PlanarState& s);
 
+// The question to ask before a save replaces the file at path, when it is a
+// file whose size is not that of a document: "'README.md' is 11,372 bytes
+// long and is not a Duoplex document. Replace it?" (the name without its
+// folder). None when there is no such file.
+std::optional<std::string> ReplaceQuestion(const std::string& path);
+
 // One start configuration of "Refresh". Speeds are 0 in all of them.
 struct StartConfiguration {
     struct Gravon {

@@ -7,8 +7,6 @@
 
 namespace duoplex {
 
-long double Power(long double base, long double exponent) { return std::exp(exponent * std::log(base)); }
-
 long double PeTerm(long double q, long double r, long double a, long double b) {
     return (1.0L - std::log(r)) * Power(r, b / r) * Power(r, -2.0L) * (q / r) * a * b;
 }

@@ -5,6 +5,7 @@
 //
 // Every expression keeps the written order and grouping, in extended
 // precision, so that anyone evaluating the same formulas gets the same bits.
+#include "common/checked_real.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
 
@@ -12,7 +13,7 @@ namespace duoplex {
 
 // exp(exponent * ln(base)); defined for base > 0 only (0 gives the division
 // by zero fault, a negative base the invalid operation fault).
-long double Power(long double base, long double exponent);
+using common::Power;
 
 // The PE term added to the force on gravon i by gravon j, with direction
 // component q, distance r and the source's A and B.

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -28,17 +27,17 @@
 
 namespace duoplex::forms {
 
+const char* const kTitle = "Duoplex";
+const char* const kGravFilter = "Two taons|*.grav";
+const char* const kGravSuffix = "grav";
+
 namespace {
 
-constexpr common::Rgb kGreen = 0x008000;   // dark green
-constexpr common::Rgb kPurple = 0x800080;
-constexpr common::Rgb kBlue = 0x0000FF;
-
-QColor ToColor(common::Rgb c) { return QColor::fromRgb(0xFF000000u | c); }
+using common::qt::ToQColor;
 
 void SetTextColor(QWidget* w, common::Rgb c) {
     QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, ToColor(c));
+    p.setColor(QPalette::WindowText, ToQColor(c));
     w->setPalette(p);
 }
 
@@ -50,7 +49,7 @@ QIcon Glyph(bool check) {
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     if (check) {
-        p.setPen(QPen(QColor(0, 128, 0), 2.5));
+        p.setPen(QPen(ToQColor(common::kGreen), 2.5));
         QPainterPath path;
         path.moveTo(2, 8);
         path.lineTo(6, 13);
@@ -69,6 +68,9 @@ char LocaleSeparator() {
     char c = point.isEmpty() ? '.' : point.at(0).toLatin1();
     return c == 0 ? '.' : c;
 }
+
+QString GravFilter() { return QString::fromLatin1(kGravFilter); }
+QString GravSuffix() { return QString::fromLatin1(kGravSuffix); }
 
 const char* const kFieldLabel[kFieldCount] = {"Parametr A", "Parametr B", "Parametr C", "Parametr D",
                                               "Koordinat X", "Koordinat Y", "Speed X", "Speed Y"};
@@ -97,33 +99,10 @@ void TWrapRadio::paintEvent(QPaintEvent*) {
     p.drawItemText(text, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), caption, QPalette::WindowText);
 }
 
-void TShape::SetBrushColor(common::Rgb color) {
-    color_ = color;
-    update();
-}
-
-void TShape::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(ToColor(color_));
-    p.drawEllipse(QRectF(0.5, 0.5, width() - 1.0, height() - 1.0));
-}
-
-TDrawField::TDrawField(QWidget* parent, const QImage* image) : QWidget(parent), image_(image) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void TDrawField::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    p.drawImage(event->rect(), *image_, event->rect());
-}
-
 // ---------------------------------------------------------------------------
 
-TMainForm::TMainForm(Dialogs* dialogs)
-    : ownDialogs_(dialogs ? nullptr : new QtDialogs),
-      dialogs_(dialogs ? dialogs : ownDialogs_.get()),
+TMainForm::TMainForm(Dialogs& dialogs)
+    : dialogs_(dialogs),
       image_(kFieldWidth, kClientHeight, QImage::Format_RGB32),
       canvas_(&image_),
       separator_(LocaleSeparator()) {
@@ -159,7 +138,7 @@ void TMainForm::BuildControls() {
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    DrawingField = new TDrawField(client, &image_);
+    DrawingField = new common::qt::DrawingArea(client, &image_, dialogs_);
     DrawingField->setObjectName(QStringLiteral("DrawingField"));
     DrawingField->setGeometry(0, 0, kFieldWidth, kClientHeight);
 
@@ -226,11 +205,11 @@ void TMainForm::BuildControls() {
     ShapeRed = new TShape(Panel1);
     ShapeRed->setObjectName(QStringLiteral("ShapeRed"));
     ShapeRed->setGeometry(156, 138, 24, 24);
-    ShapeRed->SetBrushColor(common::kMaroon);
+    ShapeRed->SetBrushColor(ToQColor(common::kMaroon));
     ShapeLime = new TShape(Panel1);
     ShapeLime->setObjectName(QStringLiteral("ShapeLime"));
     ShapeLime->setGeometry(222, 138, 24, 24);
-    ShapeLime->SetBrushColor(kGreen);
+    ShapeLime->SetBrushColor(ToQColor(common::kGreen));
 
     // The gravon pages.
     Label59 = label(Panel1, "Label59", QStringLiteral("T  a  b  l  e    of    d  a  t  a"), 8, 168, 282);
@@ -307,7 +286,7 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::BuildGravonPage(QWidget* page, int k) {
-    const common::Rgb paramColor[4] = {0, kGreen, common::kMaroon, kBlue};
+    const common::Rgb paramColor[4] = {0, common::kGreen, common::kMaroon, common::kBlue};
     for (int f = 0; f < kFieldCount; ++f) {
         int column = f / 4, row = f % 4;
         std::string digit = std::to_string(k);
@@ -315,7 +294,7 @@ void TMainForm::BuildGravonPage(QWidget* page, int k) {
         l->setObjectName(QStringLiteral("Label") + QString::fromLatin1(kFieldEdit[f] + 4) +
                          QString::fromStdString(digit));
         l->setGeometry(4 + column * 142, 6 + row * 23, 76, 18);
-        if (f < 4) SetTextColor(l, k == 2 && f == 3 ? kPurple : paramColor[k]);
+        if (f < 4) SetTextColor(l, k == 2 && f == 3 ? common::kPurple : paramColor[k]);
         auto* e = new QLineEdit(page);
         e->setObjectName(QString::fromLatin1(kFieldEdit[f]) + QString::fromStdString(digit));
         e->setGeometry(80 + column * 142, 4 + row * 23, 60, 21);
@@ -406,8 +385,8 @@ void TMainForm::ShowLiveValue(duoplex::Field f, int k, const std::string& text) 
 void TMainForm::SetRunning() {
     Go->setText(QStringLiteral("Stop"));
     Go->setIcon(Glyph(false));
-    ShapeRed->SetBrushColor(common::kRed);
-    ShapeLime->SetBrushColor(kGreen);
+    ShapeRed->SetBrushColor(ToQColor(common::kRed));
+    ShapeLime->SetBrushColor(ToQColor(common::kGreen));
     Refresh->setEnabled(false);
     Open1->setEnabled(false);
     State.Stopped = false;
@@ -416,8 +395,8 @@ void TMainForm::SetRunning() {
 void TMainForm::SetIdle() {
     Go->setText(QStringLiteral("Go"));
     Go->setIcon(Glyph(true));
-    ShapeRed->SetBrushColor(common::kMaroon);
-    ShapeLime->SetBrushColor(common::kLime);
+    ShapeRed->SetBrushColor(ToQColor(common::kMaroon));
+    ShapeLime->SetBrushColor(ToQColor(common::kLime));
     Refresh->setEnabled(true);
     Open1->setEnabled(true);
     State.Stopped = true;
@@ -425,7 +404,7 @@ void TMainForm::SetIdle() {
 
 // The one failure handler: the text in a box with OK, then carry on.
 void TMainForm::ReportFailure(const std::exception& failure) {
-    dialogs_->Failure(this, QString::fromUtf8(failure.what()));
+    dialogs_.Failure(this, QString::fromUtf8(failure.what()));
     skipActivate_ = true;  // coming back from the box is no reason to redraw
 }
 
@@ -534,20 +513,31 @@ void TMainForm::New1Click() {
 void TMainForm::Open1Click() {
     if (!State.Stopped) return;  // disabled during a run
     Guarded([&] {
-        std::optional<QString> name = dialogs_->OpenFileName(this);
-        if (!name) return;
-        LoadDocument(QFile::encodeName(*name).toStdString(), State);
-        FillGravonEdits();
-        ShowDT();
-        RedrawScene();
+        std::optional<QString> name = dialogs_.OpenFileName(this, GravFilter(), GravSuffix());
+        if (name) LoadAndShow(*name);
     });
+}
+
+void TMainForm::OpenDocument(const QString& name) {
+    Guarded([&] { LoadAndShow(name); });
+}
+
+void TMainForm::LoadAndShow(const QString& name) {
+    LoadDocument(common::qt::FilePath(name), State);
+    FillGravonEdits();
+    ShowDT();
+    RedrawScene();
 }
 
 void TMainForm::Save1Click() {
     Guarded([&] {
-        std::optional<QString> name = dialogs_->SaveFileName(this);
+        std::optional<QString> name = dialogs_.SaveFileName(this, GravFilter(), GravSuffix());
         if (!name) return;
-        SaveDocument(QFile::encodeName(*name).toStdString(), State);
+        std::string path = common::qt::FilePath(*name);
+        // A file that is no document is replaced only when the user says so.
+        if (std::optional<std::string> question = ReplaceQuestion(path))
+            if (!dialogs_.Confirm(this, common::qt::DisplayPath(*question))) return;
+        SaveDocument(path, State);
     });
 }
 

@@ -9,11 +9,12 @@
 #include <exception>
 #include <memory>
 
+#include "common/qt/controls.h"
+#include "common/qt/dialogs.h"
 #include "common/qt/qimage_canvas.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
-#include "duoplex/forms/dialogs.h"
 
 class QAction;
 class QCheckBox;
@@ -26,19 +27,12 @@ class QTabWidget;
 
 namespace duoplex::forms {
 
-// A small filled circle.
-class TShape : public QWidget {
-public:
-    explicit TShape(QWidget* parent) : QWidget(parent) {}
-    void SetBrushColor(common::Rgb color);
-    common::Rgb BrushColor() const { return color_; }
+extern const char* const kTitle;       // "Duoplex"
+extern const char* const kGravFilter;  // "Two taons|*.grav"
+extern const char* const kGravSuffix;  // "grav"
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    common::Rgb color_ = 0;
-};
+using common::qt::Dialogs;
+using common::qt::TShape;
 
 // A radio button whose caption wraps onto a second line.
 class TWrapRadio : public QRadioButton {
@@ -49,22 +43,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The drawing field: shows the back buffer the scene is drawn into.
-class TDrawField : public QWidget {
-public:
-    TDrawField(QWidget* parent, const QImage* image);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    const QImage* image_;
-};
-
 class TMainForm : public QMainWindow, private SceneControls {
 public:
-    // The dialogs are not owned; without them the desktop's are used.
-    explicit TMainForm(Dialogs* dialogs = nullptr);
+    // The dialogs are not owned.
+    explicit TMainForm(Dialogs& dialogs);
     ~TMainForm() override;
 
     // Handlers.
@@ -79,6 +61,10 @@ public:
     void Save1Click();
     void RefreshClick();
 
+    // Opens the document as "Open" does after its dialog (the file named on
+    // the command line); a failure is reported and changes nothing.
+    void OpenDocument(const QString& name);
+
     // The run: steps with message processing in between until stopped.
     void RunLoop();
     void DoStep();
@@ -86,7 +72,7 @@ public:
     PlanarState State;
 
     // Controls.
-    TDrawField* DrawingField = nullptr;
+    common::qt::DrawingArea* DrawingField = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel *Label1 = nullptr, *LTime = nullptr, *Label2 = nullptr, *Label59 = nullptr;
     QCheckBox* ShowTime = nullptr;
@@ -130,6 +116,7 @@ private:
     long double ReadEdit(const QLineEdit* edit) const;
     QString Format(long double value) const;
     void TakeSnapshot();
+    void LoadAndShow(const QString& name);
     void RedrawScene();  // ClearCanvas, then DrawScene
     void DrawFrame();
     void SetRunning();
@@ -147,8 +134,7 @@ private:
     void ShowLiveValue(duoplex::Field f, int k, const std::string& text) override;
     char DecimalSeparator() const override { return separator_; }
 
-    std::unique_ptr<Dialogs> ownDialogs_;
-    Dialogs* dialogs_;
+    Dialogs& dialogs_;
     QImage image_;
     common::QImageCanvas canvas_;
     char separator_;

@@ -28,7 +28,7 @@ using Texts = std::vector<std::string>;
 TEST(DuoplexEdgeValueForm, DocumentsOpenShowAndRunToTheSystemTexts) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     testing::ScriptedDialogs dialogs;
-    TMainForm form(&dialogs);
+    TMainForm form(dialogs);
     ScratchDir dir;
 
     // Runs until an error ends it or for a few steps.

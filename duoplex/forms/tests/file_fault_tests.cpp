@@ -36,7 +36,7 @@ class DuoplexFileFaults : public ::testing::Test {
 protected:
     DuoplexFileFaults() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        form = std::make_unique<TMainForm>(&dialogs);
+        form = std::make_unique<TMainForm>(dialogs);
         // A state of its own: typed gravons, a step count, a picture.
         form->GravoNew->setChecked(true);
         form->Edit(Field::SpeedY, 1)->setText("0,25");

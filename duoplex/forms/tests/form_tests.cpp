@@ -33,7 +33,7 @@ class DuoplexForm : public ::testing::Test {
 protected:
     explicit DuoplexForm(QLocale locale = QLocale(QLocale::German, QLocale::Germany)) {
         QLocale::setDefault(locale);
-        form = std::make_unique<TMainForm>(&dialogs);
+        form = std::make_unique<TMainForm>(dialogs);
     }
     ~DuoplexForm() override { QLocale::setDefault(QLocale::c()); }
 
@@ -175,8 +175,8 @@ TEST_F(DuoplexForm, RunLookAndNewDifferentDuringARun) {
     RunUntil([&](int n) {
         if (n == 2) {
             lookedRunning = form->Go->text() == "Stop" && !form->Refresh->isEnabled() && !form->Open1->isEnabled() &&
-                            form->ShapeRed->BrushColor() == common::kRed &&
-                            form->ShapeLime->BrushColor() == 0x008000u;
+                            form->ShapeRed->BrushColor() == common::qt::ToQColor(common::kRed) &&
+                            form->ShapeLime->BrushColor() == common::qt::ToQColor(common::kGreen);
             form->EditDifferent->setText("abc");
             form->NewDiffClick();
             stepsAtMessage = form->State.StepCount;
@@ -204,8 +204,8 @@ TEST_F(DuoplexForm, RunLookAndNewDifferentDuringARun) {
     EXPECT_EQ(form->Go->text(), "Go");
     EXPECT_TRUE(form->Refresh->isEnabled());
     EXPECT_TRUE(form->Open1->isEnabled());
-    EXPECT_EQ(form->ShapeRed->BrushColor(), common::kMaroon);
-    EXPECT_EQ(form->ShapeLime->BrushColor(), common::kLime);
+    EXPECT_EQ(form->ShapeRed->BrushColor(), common::qt::ToQColor(common::kMaroon));
+    EXPECT_EQ(form->ShapeLime->BrushColor(), common::qt::ToQColor(common::kLime));
     EXPECT_EQ(form->LTime->text(), QString::number(form->State.StepCount));
 }
 
@@ -245,7 +245,7 @@ TEST_F(DuoplexForm, ErrorEndsTheRunInTheIdleLook) {
         EXPECT_EQ(dialogs.messages[0], c.message);
         EXPECT_TRUE(idleAtMessage) << c.message;
         EXPECT_TRUE(form->State.Stopped);
-        EXPECT_EQ(form->ShapeLime->BrushColor(), common::kLime);
+        EXPECT_EQ(form->ShapeLime->BrushColor(), common::qt::ToQColor(common::kLime));
         form->Edit(Field::A, 2)->setText("3");
         form->F_PE->setChecked(true);
         form->RefreshClick();
@@ -308,13 +308,14 @@ TEST_F(DuoplexForm, OpenAndSaveAs) {
 
     // A failed write keeps the previous file.
     std::string locked = dir.File("locked.grav");
-    WriteBytes(locked, "old");
+    const std::string old(256, 'o');
+    WriteBytes(locked, old);
     testing::MakeReadOnly(locked);
     dialogs.save.push_back(QString::fromStdString(locked));
     form->Save1Click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1], "File access denied");
-    EXPECT_EQ(ReadBytes(locked), "old");
+    EXPECT_EQ(ReadBytes(locked), old);
     dialogs.save.push_back(QString::fromStdString(copy + "2"));
     form->Save1Click();
     EXPECT_EQ(ReadBytes(copy + "2"), ReadBytes(copy));

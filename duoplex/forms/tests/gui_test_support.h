@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "duoplex/forms/dialogs.h"
+#include "common/qt/dialogs.h"
 
 namespace duoplex::testing {
 
@@ -30,14 +30,22 @@ private:
     QApplication* app_ = nullptr;
 };
 
-struct ScriptedDialogs : forms::Dialogs {
+struct ScriptedDialogs : common::qt::Dialogs {
     std::deque<std::optional<QString>> open, save;
-    std::vector<std::string> messages;
+    std::deque<bool> confirm;  // answers to questions; No when empty
+    std::vector<std::string> messages, questions;
     std::function<void()> onMessage;
     int asked = 0;
 
-    std::optional<QString> OpenFileName(QWidget*) override { return Next(open); }
-    std::optional<QString> SaveFileName(QWidget*) override { return Next(save); }
+    std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override { return Next(open); }
+    std::optional<QString> SaveFileName(QWidget*, const QString&, const QString&) override { return Next(save); }
+    void Information(QWidget* parent, const QString& text) override { Failure(parent, text); }
+    bool Confirm(QWidget*, const QString& text) override {
+        questions.push_back(text.toStdString());
+        bool yes = !confirm.empty() && confirm.front();
+        if (!confirm.empty()) confirm.pop_front();
+        return yes;
+    }
     void Failure(QWidget*, const QString& text) override {
         messages.push_back(text.toStdString());
         if (onMessage) onMessage();

@@ -87,7 +87,7 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
 // outside the temporary folder; other programs' files in those shared
 // folders are none of the window's doing.
 bool OneOfOurNames(const std::string& name) {
-    return name.rfind(".sphaeron-", 0) == 0 || name.rfind(".grav") != std::string::npos ||
+    return name.rfind(".duoplex-", 0) == 0 || name.rfind(".grav") != std::string::npos ||
            name.rfind("monkey", 0) == 0;
 }
 
@@ -183,7 +183,7 @@ struct Message {
     bool namesAField;  // the conversion text of a field's text at that moment
 };
 
-struct MonkeyDialogs : forms::Dialogs {
+struct MonkeyDialogs : common::qt::Dialogs {
     TMainForm* form = nullptr;
     std::deque<FileChoice> answers;
     std::vector<Message> messages;
@@ -197,8 +197,10 @@ struct MonkeyDialogs : forms::Dialogs {
         if (c.kind == Kind::Cancel) return std::nullopt;
         return QString::fromStdString(c.path);
     }
-    std::optional<QString> OpenFileName(QWidget*) override { return Answer(); }
-    std::optional<QString> SaveFileName(QWidget*) override { return Answer(); }
+    std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override { return Answer(); }
+    std::optional<QString> SaveFileName(QWidget*, const QString&, const QString&) override { return Answer(); }
+    void Information(QWidget* parent, const QString& text) override { Failure(parent, text); }
+    bool Confirm(QWidget*, const QString&) override { return false; }
     void Failure(QWidget*, const QString& text) override {
         Message m{text.toStdString(), false};
         std::vector<QLineEdit*> fields = {form->EditDifferent};
@@ -229,7 +231,7 @@ class Monkey {
 public:
     Monkey(unsigned seed, int actions) : seed_(seed), target_(actions), rng_(seed) {
         dialogs_.form = nullptr;
-        form_ = std::make_unique<TMainForm>(&dialogs_);
+        form_ = std::make_unique<TMainForm>(dialogs_);
         dialogs_.form = form_.get();
         openChoices_ = MakeOpenChoices(rng_);
         saveChoices_ = MakeSaveChoices();
@@ -705,15 +707,15 @@ private:
 
     void CheckIdleLook() {
         Require(form_->Go->text() == "Go" && form_->Refresh->isEnabled() && form_->Open1->isEnabled() &&
-                    form_->ShapeRed->BrushColor() == common::kMaroon &&
+                    form_->ShapeRed->BrushColor() == common::qt::ToQColor(common::kMaroon) &&
                     // dark green until the first run, lime after it
-                    (form_->ShapeLime->BrushColor() == common::kLime ||
-                     form_->ShapeLime->BrushColor() == common::kGreen),
+                    (form_->ShapeLime->BrushColor() == common::qt::ToQColor(common::kLime) ||
+                     form_->ShapeLime->BrushColor() == common::qt::ToQColor(common::kGreen)),
                 "idle, but the window does not look idle");
     }
     void CheckRunningLook() {
         Require(form_->Go->text() == "Stop" && !form_->Refresh->isEnabled() && !form_->Open1->isEnabled() &&
-                    form_->ShapeRed->BrushColor() == common::kRed && form_->ShapeLime->BrushColor() == common::kGreen,
+                    form_->ShapeRed->BrushColor() == common::qt::ToQColor(common::kRed) && form_->ShapeLime->BrushColor() == common::qt::ToQColor(common::kGreen),
                 "running, but the window does not look it");
     }
     // Right after a step and its frame: the step count shown when "Show
