@@ -119,8 +119,10 @@ struct PairEval {
     bool haveR2 = false, haveCore = false;
     long double r2 = 0, core = 0;
     bool have[kLayers] = {};
-    long double value[kLayers] = {};
-    long double evalue[kLayers] = {};    // exponential factors: the layer potentials
+    // Set where have[] is set (the layer's term and its exponential factor,
+    // which is the layer potential); left uninitialised otherwise.
+    long double value[kLayers];
+    long double evalue[kLayers];
     long double coreE = 0, shellE = 0;  // the core potential, the shell's exponential
 
     long double R2() {
@@ -152,8 +154,10 @@ struct PairEval {
         have[k] = true;
         faults |= c.faults;
         long double w = c.b * r;
-        if (c.zeroable && std::isgreaterequal(w, kLayerZeroFrom) && std::isless(w, kLayerZeroBelow))
-            return value[k] = 0.0L;  // evalue[k] stays +0
+        if (c.zeroable && std::isgreaterequal(w, kLayerZeroFrom) && std::isless(w, kLayerZeroBelow)) {
+            evalue[k] = 0.0L;
+            return value[k] = 0.0L;
+        }
         long double lnw = std::log(w);
         long double s = 2.5L - std::exp(20.0L * lnw);
         long double px = std::exp(-1.0L * std::log(c.b01 * r));
