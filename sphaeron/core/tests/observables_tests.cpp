@@ -113,12 +113,12 @@ TEST(Observables, FaultsCarryTheirTexts) {
     TaonState s = ThreeGroups();
     PutTaon(s, 1, 0, 0, 0);
     PutTaon(s, 2, 0, 0, 0);
-    EXPECT_THROW(
-        try { ComputeObservables(s, {}); } catch (const common::FloatError& e) {
-            EXPECT_STREQ("Floating point division by zero", e.what());
-            throw;
-        },
-        common::FloatError);
+    try {
+        ComputeObservables(s, {});
+        ADD_FAILURE() << "two taons on one spot";
+    } catch (const common::FloatError& e) {
+        EXPECT_STREQ("Floating point division by zero", e.what());
+    }
 }
 
 bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
