@@ -44,6 +44,19 @@ TEST(Potentials, SlopeIsTheDerivativeOfThePotential) {
     }
 }
 
+TEST(Potentials, ExactAroundTheirZeroThresholds) {
+    // Bumps of e^-8980, subnormal, and underflowed around w = 1.5625 and
+    // u = 1.75, where the potentials stop forming their exponentials.
+    for (long double w : {1.5L, 1.515L, 1.52L, std::nextafter(1.5625L, 0.0L), 1.5625L, 2.0L}) {
+        long double written = Power(w, Power(0.1L * 1.0L * w, -1.0L) * (2.5L - Power(w, 20.0L)));
+        EXPECT_EQ(written, LayerPotential(1.0L, w)) << static_cast<double>(w);
+    }
+    for (long double v : {1.6L, 1.69L, 1.7L, std::nextafter(1.75L, 0.0L), 1.75L}) {
+        long double r = v / 4.725L, u = 4.725L * r;
+        EXPECT_EQ(Power(u, -Power(u, 19.0L)), CorePotential(r)) << static_cast<double>(v);
+    }
+}
+
 // The pair potential written independently: powers by std::pow, the layer
 // exponent as s / (0.1 w).
 long double HandPotential(const TaonState& s, int g, bool mode1, long double r) {
