@@ -37,7 +37,7 @@ TEST(Potentials, SlopeIsTheDerivativeOfThePotential) {
                 long double slope = GroupSlope(s, g, r, mode1);
                 long double diff = (GroupPotential(s, g, r + h, mode1) - GroupPotential(s, g, r - h, mode1)) / (2 * h);
                 EXPECT_NEAR(static_cast<double>(diff), static_cast<double>(slope),
-                            1e-9 * std::fabs(static_cast<double>(slope)) + 1e-12)
+                            1e-9 * std::fabs(static_cast<double>(slope)))
                     << "group " << g << " mode1 " << mode1 << " r " << static_cast<double>(r);
             }
         }
