@@ -119,7 +119,9 @@ TEST_F(EdgeValueTest, ParticlesOpenShowAndRunToTheSystemTexts) {
         if (c.column > 3) f.DaonsTableDblClick();
 
         EXPECT_EQ(Run(), c.ofRun);
-        if (c.ofRun.empty()) EXPECT_EQ(5, State().StepCount);
+        if (c.ofRun.empty()) {
+            EXPECT_EQ(5, State().StepCount);
+        }
         ExpectIdleAndConsistent();
         // An absent taon with the same value: not drawn or listed, but moved.
         OpenWith([&](TaonState& s) {
@@ -181,7 +183,9 @@ TEST_F(EdgeValueTest, ParametersOpenShowAndRunToTheSystemTexts) {
         f.RB0->setChecked(true);
 
         EXPECT_EQ(Run(), c.ofRun);
-        if (c.ofRun.empty()) EXPECT_EQ(5, State().StepCount);
+        if (c.ofRun.empty()) {
+            EXPECT_EQ(5, State().StepCount);
+        }
         ExpectIdleAndConsistent();
     }
     ExpectUsable();
