@@ -2,8 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include "common/canvas.h"
-#include "duoplex/planar_scene.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_scene.h"
+#include "duoplex/core/planar_step.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Steps per second of the 3D step on the 100-taon lattice example: the
-// written procedure evaluated plainly, and the fast step on 1 and 2 threads.
+// written procedure evaluated plainly, and the fast step on 1 and 2 threads,
+// without and with the observables of every step (log 0, 1).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include "common/fpcheck.h"
 #include "sphaeron/core/literal_step.h"
+#include "sphaeron/core/observables.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
 
@@ -35,9 +37,12 @@ void BM_LiteralStep(benchmark::State& st) {
 void BM_FastStep(benchmark::State& st) {
     sphaeron::TaonState s = LatticeState();
     sphaeron::StepEngine engine(static_cast<int>(st.range(0)));
+    sphaeron::Observables o;
+    sphaeron::Observables* log = st.range(1) ? &o : nullptr;
     for (auto _ : st) {
-        engine.Step(s, {});
+        engine.Step(s, {}, log);
         benchmark::DoNotOptimize(s.X[1]);
+        benchmark::DoNotOptimize(o.e);
     }
     st.counters["steps/s"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
 }
@@ -45,5 +50,11 @@ void BM_FastStep(benchmark::State& st) {
 }  // namespace
 
 BENCHMARK(BM_LiteralStep)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_FastStep)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FastStep)
+    ->ArgNames({"threads", "log"})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK_MAIN();

@@ -8,19 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/colours.h"
+
 namespace common {
-
-using Rgb = std::uint32_t;
-
-constexpr Rgb kBlack = 0x000000;
-constexpr Rgb kWhite = 0xFFFFFF;
-constexpr Rgb kLime = 0x00FF00;
-constexpr Rgb kGreen = 0x008000;
-constexpr Rgb kYellow = 0xFFFF00;
-constexpr Rgb kRed = 0xFF0000;
-constexpr Rgb kMaroon = 0x800000;
-constexpr Rgb kAqua = 0x00FFFF;
-constexpr Rgb kFuchsia = 0xFF00FF;
 
 class Canvas {
 public:

@@ -140,14 +140,14 @@ bool CanOpenForRead(const std::string& path) {
     return ok;
 }
 
-void WriteFileAtomic(const std::string& path, const void* data, std::size_t size) {
+void WriteFileAtomic(const std::string& path, const void* data, std::size_t size, std::string_view program) {
     if (path.empty()) ThrowFileError(ENOENT);
     if (path.back() == '/') ThrowFileError(EISDIR);
     std::string folder = FolderOf(path);
     CheckWritable(folder, true);
     CheckWritable(path, false);
 
-    std::string tmpl = folder + "/.sphaeron-XXXXXX";
+    std::string tmpl = folder + "/." + std::string(program) + "-XXXXXX";
     int raw = ::mkstemp(tmpl.data());
     if (raw < 0) ThrowFileError(errno);
     Fd fd(raw);

@@ -3,6 +3,7 @@
 // used and closed within one call.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace common {
 
@@ -19,10 +20,13 @@ std::string FileErrorText(int err);
 void ReadRecord(const std::string& path, void* buffer, std::size_t size);
 
 // Writes the bytes to a temporary file beside the target and renames it over
-// the target, so a failed write leaves the previous file as it was.
-void WriteFileAtomic(const std::string& path, const void* data, std::size_t size);
-inline void WriteFileAtomic(const std::string& path, const std::string& data) {
-    WriteFileAtomic(path, data.data(), data.size());
+// the target, so a failed write leaves the previous file as it was. The
+// temporary is named after the writing program: ".<program>-XXXXXX".
+void WriteFileAtomic(const std::string& path, const void* data, std::size_t size,
+                     std::string_view program = "sphaeron");
+inline void WriteFileAtomic(const std::string& path, const std::string& data,
+                            std::string_view program = "sphaeron") {
+    WriteFileAtomic(path, data.data(), data.size(), program);
 }
 
 // Reads a whole (small) file; throws on failure.

@@ -16,9 +16,9 @@
 #include "common/fileio.h"
 #include "common/fpcheck.h"
 #include "common/numtext.h"
-#include "duoplex/planar_scene.h"
-#include "duoplex/planar_state.h"
-#include "duoplex/planar_step.h"
+#include "duoplex/core/planar_scene.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/planar_step.h"
 
 namespace {
 

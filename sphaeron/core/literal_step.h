@@ -5,18 +5,19 @@
 // against which the fast step is checked bit for bit.
 #include <cmath>
 
-#include "sphaeron/core/checked_real.h"
+#include "common/checked_real.h"
 #include "sphaeron/core/taon_state.h"
 
 namespace sphaeron::literal {
 
+using common::CheckedReal;
+using common::Exp;
+using common::Ln;
+using common::Power;
+using common::Sqrt;
+
 inline long double ToLong(long double v) { return v; }
 inline long double ToLong(CheckedReal v) { return v.value(); }
-
-template <class R>
-R Power(R x, R y) {
-    return Exp(y * Ln(x));
-}
 
 template <class R>
 R CoreSlope(R r) {

@@ -4,19 +4,22 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "common/errors.h"
 #include "common/fpcheck.h"
 #include "sphaeron/core/literal_step.h"
+#include "sphaeron/core/observables.h"
+#include "sphaeron/core/observables_sum.h"
 #include "sphaeron/core/worker_pool.h"
+#include "sphaeron/core/zero_ranges.h"
 
 namespace sphaeron {
 
 // ---------------------------------------------------------------------------
 // Plain evaluation, as written.
 
-long double Power(long double x, long double y) { return literal::Power<long double>(x, y); }
 long double CoreSlope(long double r) { return literal::CoreSlope<long double>(r); }
 long double LayerSlope(long double b, long double r) { return literal::LayerSlope<long double>(b, r); }
 long double ShellSlope(long double r, long double a1, long double g1) {
@@ -32,7 +35,7 @@ long double ForceZ(const TaonState& s, int i, const StepSwitches& sw) { return l
 void LiteralTaonStep(TaonState& s, const StepSwitches& sw) {
     common::ClearFpFlags();
     try {
-        literal::TaonStep<CheckedReal>(s, sw);
+        literal::TaonStep<common::CheckedReal>(s, sw);
     } catch (...) {
         common::ClearFpFlags();
         throw;
@@ -46,13 +49,20 @@ void LiteralTaonStep(TaonState& s, const StepSwitches& sw) {
 // (so with identical results), but each distinct operation only once: one
 // pair factor per pair, shared by the three components and by both taons of
 // the pair when their groups coincide; the core term once per pair; ln w and
-// the powers of r and of 0.1 b once. Two kinds of work are skipped because
-// their result is an exact zero that no sum can feel and that cannot hide a
-// fault: an exponential of an argument far below the smallest subnormal, and
-// a whole term whose exponential factor is such a zero while its other
-// factor is provably finite. Faults are read from the status flags of every
-// thread; when one is seen, the written procedure is replayed with a check
-// after every operation to find the first fault and its text.
+// the powers of r and of 0.1 b once. Work is skipped only where its result is
+// an exact zero that no sum can feel and that cannot hide a fault: an
+// exponential of an argument far below the smallest subnormal, and a whole
+// term whose exponential factor is such a zero while its other factor is
+// provably finite (see zero_ranges.h). A zero term may come out as
+// +0 where the written one is -0: the force sum starts at +0 and adds each
+// summand to it, and x + (+-0) is x for x != 0 while -0 + +0 is +0, so the
+// sign of a zero never reaches a force. Faults are read from the status
+// flags of every thread; when one is seen, the written procedure is replayed
+// with a check after every operation to find the first fault and its text.
+
+using detail::CoreIsZero;
+using detail::LayerIsZero;
+using detail::ReachZeroable;
 
 namespace {
 
@@ -63,8 +73,6 @@ inline long double ExpZ(long double y) {
     return std::exp(y);
 }
 
-inline bool Below(long double v, long double limit) { return std::isless(std::fabs(v), limit); }
-
 constexpr int kLayers = 15;  // five reach factors per group, groups 1 .. 3
 
 struct ReachConst {
@@ -74,6 +82,7 @@ struct ReachConst {
     long double b01;   // 0.1 b
     int faults;        // flags raised while forming p01b and b200
     int canon;         // first reach factor with the same bits
+    bool zeroable;     // b within the range where the layer's zero range holds
 };
 
 long double ShellK() {
@@ -83,6 +92,9 @@ long double ShellK() {
 
 // The evaluation of the pair factors of one pair of taons at distance r.
 struct PairEval {
+    PairEval(const ReachConst* reach, long double dist, long double shellA1, long double shellG1)
+        : rc(reach), r(dist), a1(shellA1), g1(shellG1) {}
+
     const ReachConst* rc;
     long double r;
     long double a1, g1;
@@ -90,7 +102,11 @@ struct PairEval {
     bool haveR2 = false, haveCore = false;
     long double r2 = 0, core = 0;
     bool have[kLayers] = {};
+    // Set where have[] is set (the layer's term and its exponential factor,
+    // which is the layer potential); left uninitialised otherwise.
     long double value[kLayers];
+    long double evalue[kLayers];
+    long double coreE = 0, shellE = 0;  // the core potential, the shell's exponential
 
     long double R2() {
         if (!haveR2) {
@@ -104,17 +120,14 @@ struct PairEval {
         if (haveCore) return core;
         haveCore = true;
         long double u = 4.725L * r;
+        if (CoreIsZero(u)) return core = coreE = 0.0L;
         long double lnu = std::log(u);
         long double u19 = std::exp(19.0L * lnu);
         long double y = (-u19) * lnu;
-        if (std::isless(y, kZeroExpBelow) && std::isgreaterequal(u, 1.0L) && std::isless(u, 1e200L)) {
-            core = 0.0L;  // exp(y) is 0 and the power factor is finite
-            return core;
-        }
         long double p = std::exp(18.0L * lnu) * (-4.725L);
         p = (lnu * 19.0L + 1.0L) * p;
-        core = ExpZ(y) * p;
-        return core;
+        coreE = ExpZ(y);
+        return core = coreE * p;
     }
 
     long double Layer(int index) {
@@ -123,20 +136,17 @@ struct PairEval {
         if (have[k]) return value[k];
         have[k] = true;
         faults |= c.faults;
-        long double b = c.b;
-        long double r2 = R2();
-        long double w = b * r;
+        long double w = c.b * r;
+        if (c.zeroable && LayerIsZero(w)) {
+            evalue[k] = 0.0L;
+            return value[k] = 0.0L;
+        }
         long double lnw = std::log(w);
         long double s = 2.5L - std::exp(20.0L * lnw);
-        if (std::isgreaterequal(w, 2.0L) && std::isless(w, 1e100L) && Below(r2, 1e1000L) &&
-            Below(c.p01b, 1e1000L) && Below(c.b200, 1e1000L)) {
-            // The exponent of the bump, within a few units of the last place.
-            long double y = s * lnw / (0.1L * w);
-            if (std::isless(y, -12000.0L)) return value[k] = 0.0L;
-        }
         long double px = std::exp(-1.0L * std::log(c.b01 * r));
         long double e = ExpZ((px * s) * lnw);
-        long double q1 = (s * (r2 * c.p01b)) * (1.0L - lnw);
+        evalue[k] = e;
+        long double q1 = (s * (R2() * c.p01b)) * (1.0L - lnw);
         long double q2 = std::exp(18.0L * lnw) * c.b200;
         long double q = q1 - lnw * q2;
         return value[k] = e * q;
@@ -146,6 +156,7 @@ struct PairEval {
         long double k = ShellK();
         if (std::isless(r, g1)) {
             long double e = ExpZ(((-k) * g1) / (g1 - r));
+            shellE = e;
             long double f = std::exp(-2.0L * std::log(g1 - r)) * (-k);
             f = f * a1;
             f = f * g1;
@@ -153,12 +164,26 @@ struct PairEval {
         }
         if (std::isgreater(r, g1)) {
             long double e = ExpZ(((-k) * g1) / (r - g1));
+            shellE = e;
             long double f = std::exp(-2.0L * std::log(r - g1)) * k;
             f = f * a1;
             f = f * g1;
             return e * f;
         }
         return 0.0L;
+    }
+
+    // U_g(r) from the exponential factors of the terms of Group(g, mode1),
+    // which must have run. Every factor lies in [0, 3.3] or is a quiet NaN,
+    // and a1 e of the shell cannot overflow (e <= 1), so these sums raise
+    // no flag the slopes have not raised already.
+    long double Potential(int g, bool mode1) {
+        int base = (g - 1) * 5;
+        long double lay[5];
+        for (int l = 0; l < 5; ++l) lay[l] = have[rc[base + l].canon] ? evalue[rc[base + l].canon] : 0.0L;
+        long double shell = 0.0L;
+        if (g == 1 && mode1 && (std::isless(r, g1) || std::isgreater(r, g1))) shell = a1 * shellE;
+        return detail::SumPotential(g, mode1, coreE, lay, shell);
     }
 
     long double Group(int g, bool mode1) {
@@ -182,6 +207,11 @@ struct PairEval {
     }
 };
 
+Observables NaNObservables() {
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    return {nan, nan, nan, nan, nan, nan, nan, nan, nan};
+}
+
 struct PairJob {
     unsigned char a, b;     // a < b
     bool needAB, needBA;    // force on a from b, on b from a
@@ -200,6 +230,8 @@ struct StepEngine::Impl {
     int group[kSlots];
     long double dist[kSlots][kSlots];
     long double fac[kSlots][kSlots];  // pair factor of the force on i from j
+    long double pot[kSlots][kSlots];  // U_g(j)(r_ij), when the observables are asked for
+    bool wantPot = false;
     long double newU[3][kSlots], newP[3][kSlots];
     std::fenv_t env;
 
@@ -227,6 +259,7 @@ void StepEngine::Impl::Prepare(const TaonState& s, const StepSwitches& sw, int m
         c.p01b = std::exp(-1.0L * std::log(c.b01));
         c.b200 = c.b * 200.0L;
         c.faults = common::FpFaults();
+        c.zeroable = ReachZeroable(c.b);
         c.canon = l;
         for (int e = 0; e < l; ++e) {
             if (std::memcmp(&rc[e].b, &c.b, 10) == 0) {
@@ -269,9 +302,13 @@ void StepEngine::Impl::RunJobs(const TaonState& s, const StepSwitches& sw, int w
             int gb = job.needAB ? group[b] : 0;
             int ga = job.needBA ? group[a] : 0;
             if (gb == 0 && ga == 0) continue;
-            PairEval ev{rc, r, s.A1, s.G1, 0, false, false, 0, 0, {}, {}};
+            PairEval ev(rc, r, s.A1, s.G1);
             if (gb) fac[a][b] = ev.Group(gb, sw.Mode1);
             if (ga) fac[b][a] = ga == gb ? fac[a][b] : ev.Group(ga, sw.Mode1);
+            if (wantPot) {
+                if (gb) pot[a][b] = ev.Potential(gb, sw.Mode1);
+                if (ga) pot[b][a] = ga == gb ? pot[a][b] : ev.Potential(ga, sw.Mode1);
+            }
             extra |= ev.faults;
         }
     }
@@ -318,9 +355,18 @@ StepEngine::StepEngine(int threads) : impl_(std::make_unique<Impl>(threads)) {}
 StepEngine::~StepEngine() = default;
 int StepEngine::Threads() const { return impl_->pool.Size(); }
 
-void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
+void StepEngine::Step(TaonState& s, const StepSwitches& sw, Observables* before) {
     Impl& im = *impl_;
     int m = MovingCount(s, sw.StopL);
+    // The force evaluation yields the pair potentials when every slot moves;
+    // otherwise (StopL) the observables take a pass of their own.
+    im.wantPot = before && m > 0 && m == std::min<int>(s.TaonCount, kMaxTaons);
+    if (before && !im.wantPot) {
+        common::ClearFpFlags();
+        *before = detail::ObservablesPass(s, sw);
+        if (common::FpFaults()) *before = NaNObservables();
+        common::ClearFpFlags();
+    }
     if (m == 0) {
         CommitStep(s, sw.StopL);
         return;
@@ -353,6 +399,12 @@ void StepEngine::Step(TaonState& s, const StepSwitches& sw) {
         common::ClearFpFlags();
         ResetWorkingCopy(s);
         throw common::FloatError(text);
+    }
+    if (im.wantPot) {
+        common::ClearFpFlags();
+        *before = detail::SumObservables(s, sw, [&im](int i, int j) { return im.pot[i][j]; });
+        if (common::FpFaults()) *before = NaNObservables();
+        common::ClearFpFlags();
     }
     long double* Un[3] = {s.NewUx, s.NewUy, s.NewUz};
     long double* Pn[3] = {s.NewX, s.NewY, s.NewZ};

@@ -2,12 +2,15 @@
 // The interaction law and the integration step of the 3D program.
 #include <memory>
 
+#include "common/checked_real.h"
 #include "sphaeron/core/taon_state.h"
 
 namespace sphaeron {
 
+struct Observables;
+
 // Base raised to an exponent: exp(y * ln x); defined for x > 0.
-long double Power(long double x, long double y);
+using common::Power;
 
 // The terms of the pair factor (plain evaluation, as written).
 long double CoreSlope(long double r);
@@ -27,6 +30,12 @@ long double ForceZ(const TaonState& s, int i, const StepSwitches& sw);
 // threads. On an arithmetic fault it throws FloatError with the text of the
 // first faulting operation; the committed copy then holds the state before
 // the step and the working copy is reset to it.
+// With `before` non-null the step also fills *before with the observables of
+// the state before the step, the same bit for bit as ComputeObservables on
+// it, on any number of threads; the step itself is the same as without.
+// Should the observables alone fault (say an energy beyond the range), the
+// step is still made and every field of *before is NaN. After a fault of the
+// step, *before is unspecified.
 class StepEngine {
 public:
     explicit StepEngine(int threads = 1);
@@ -34,7 +43,7 @@ public:
     StepEngine(const StepEngine&) = delete;
     StepEngine& operator=(const StepEngine&) = delete;
 
-    void Step(TaonState& s, const StepSwitches& sw);
+    void Step(TaonState& s, const StepSwitches& sw, Observables* before = nullptr);
     int Threads() const;
 
 private:

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "common/qt/qimage_canvas.h"
+#include "common/version.h"
 #include "sphaeron/view/view.h"
 
 namespace sphaeron::forms {
@@ -71,7 +72,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     product->setFont(big);
     product->setGeometry(60, 16, 220, 32);
 
-    auto* version = new QLabel(QStringLiteral("Version 1.1"), this);
+    auto* version = new QLabel(QStringLiteral("Version ") + QString::fromLatin1(common::kShortVersion), this);
     version->setGeometry(150, 70, 140, 20);
     auto* freeware = new QLabel(QStringLiteral("freeware"), this);
     freeware->setGeometry(150, 96, 140, 20);

@@ -5,7 +5,7 @@
 
 #include "common/fpcheck.h"
 #include "common/numtext.h"
-#include "sphaeron/core/checked_real.h"
+#include "common/checked_real.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/view/figures.h"
 
@@ -13,7 +13,7 @@ namespace sphaeron {
 
 namespace {
 
-using R = CheckedReal;
+using R = common::CheckedReal;
 using common::Canvas;
 using common::Rgb;
 
@@ -41,9 +41,6 @@ R Distance(const TaonState& s, int p, int q) {
 }
 
 bool Differ(long double a, long double b) { return !(R(a) == R(b)); }
-
-// Power(b, e) = exp(e * ln b) on checked values.
-R CheckedPower(R base, R exponent) { return Exp(exponent * Ln(base)); }
 
 int SlotLimit(const TaonState& s) { return s.TaonCount < kMaxTaons ? s.TaonCount : kMaxTaons; }
 
@@ -109,9 +106,9 @@ std::int32_t ShellProfileOffset(const ShellFields& f, int j) {
     for (long double v : {f.B1, f.C1, f.D1, f.F1}) {
         R scale = R(v) * R(360.0L) / R(6.0L);
         R b = (rj * R(2.058L)) / scale;
-        R u = CheckedPower(b, R(20.0L));
+        R u = common::Power(b, R(20.0L));
         R e = (R(2.5L) - u) / ((rj * R(0.12348L)) / scale);
-        sum = Add(sum, Round(CheckedPower(b, e) * (a1 * R(4.0L))));
+        sum = Add(sum, Round(common::Power(b, e) * (a1 * R(4.0L))));
     }
     R gap = R(static_cast<long double>(2 * j)) - q;
     long double gapValue = gap.value();
@@ -121,7 +118,7 @@ std::int32_t ShellProfileOffset(const ShellFields& f, int j) {
         tail = Round((R(1.0L) - R(0.0L)) * (a1 * R(10.0L)));
     } else {
         R absGap(std::fabs(gapValue));
-        tail = Round((R(1.0L) - CheckedPower(R(2.73L), -(R(59.0L) / absGap))) * (a1 * R(10.0L)));
+        tail = Round((R(1.0L) - common::Power(R(2.73L), -(R(59.0L) / absGap))) * (a1 * R(10.0L)));
     }
     return Add(sum, tail);
 }

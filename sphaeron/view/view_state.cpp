@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "common/fpcheck.h"
-#include "sphaeron/core/checked_real.h"
+#include "common/checked_real.h"
 
 namespace sphaeron {
 
 namespace {
 
-using R = CheckedReal;
+using R = common::CheckedReal;
 
 // 2^63: the hardware reduces no sine or cosine argument of this size.
 constexpr long double kTrigLimit = 9223372036854775808.0L;

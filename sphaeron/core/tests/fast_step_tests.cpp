@@ -162,5 +162,52 @@ TEST(FastStep, ExamplesOfOrdinaryRunsStayIdentical) {
     CompareOnState(s, StepSwitches{}, one, two, 5, "lattice");
 }
 
+TEST(FastStep, ZeroDecisionsAtTheirThresholds) {
+    // Two taons whose five lengths are all P, so that a single
+    // term (one layer five times, or the core) is the whole force and a term
+    // wrongly taken for zero shows in the velocities. The layer zero range
+    // starts at w = 1.5625 (the bump is e^-8980 at w = 1.5 and underflows near
+    // 1.515), the core zero range at u = 1.75 (e^-3557 at u = 1.6), both only
+    // for reach factors b = 1.029 / P within [1e-100, 1e100].
+    const long double below = std::nextafter(1.5625L, 0.0L), above = std::nextafter(1.5625L, 2.0L);
+    struct Case {
+        long double P, r;
+        const char* what;
+    };
+    const Case cases[] = {
+        {1.029L, 1.5L, "layer bump e^-8980"},
+        {1.029L, 1.515L, "layer bump near underflow"},
+        {1.029L, 1.52L, "layer bump underflowed"},
+        {1.029L, below, "layer just below the zero range"},
+        {1.029L, 1.5625L, "layer at the zero range"},
+        {1.029L, above, "layer just in the zero range"},
+        {0.2L, 1.6L / 4.725L, "core e^-3557"},
+        {0.2L, 1.69L / 4.725L, "core subnormal"},
+        {0.2L, 1.7L / 4.725L, "core underflowed"},
+        {0.2L, std::nextafter(1.75L / 4.725L, 0.0L), "core just below the zero range"},
+        {0.2L, 1.75L / 4.725L, "core at the zero range"},
+        {1.029e-100L, 1.6e-100L, "largest zeroable reach"},
+        {1.028e-100L, 1.6e-100L, "reach beyond the zeroable range"},
+        {1.029e100L, 1.6e100L, "smallest zeroable reach"},
+        {1.03e100L, 1.6e100L, "reach below the zeroable range"},
+        {1.029e-200L, 1.6e200L, "tiny reach, core beyond its zero range"},
+        {1.029e-2470L, 1.6e-2470L, "huge reach, r^-2 beyond the range"},
+        {1.029L, 1e99L, "w below 1e100"},
+        {1.029L, 1e250L, "w^20 beyond the range"},
+        {-1.029L, 1.8L, "negative length"},
+        {NAN, 1.8L, "length not a number"},
+    };
+    StepEngine one(1), two(2);
+    for (const Case& c : cases) {
+        TaonState s;
+        s.TaonCount = 2;  // two slots, both of group 3, nothing else moved
+        testing::AllGroups(s, {1, c.P, c.P, c.P, c.P, c.P});
+        s.DT = 0.001L;
+        testing::PutTaon(s, 1, 0, 0, 0);
+        testing::PutTaon(s, 2, c.r, 0, 0);
+        CompareOnState(s, StepSwitches{}, one, two, 1, c.what);
+    }
+}
+
 }  // namespace
 }  // namespace sphaeron

@@ -1,0 +1,78 @@
+#include "common/document_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "common/errors.h"
+#include "common/fileio.h"
+#include "common/json_fields.h"
+
+namespace common {
+
+namespace {
+
+// Longest file read whole; a longer one is neither a record nor a JSON form.
+constexpr std::size_t kMaxDocumentText = 64u << 20;
+
+[[noreturn]] void CannotRead(const std::string& path, int err, const std::string& text) {
+    throw FileError("cannot read '" + path + "': " + text, err);
+}
+
+}  // namespace
+
+bool LooksLikeJson(std::string_view bytes, std::size_t recordSize) {
+    std::size_t i = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\n' || bytes[i] == '\r')) ++i;
+    if (i == bytes.size() || bytes[i] != '{') return false;
+    return bytes.size() != recordSize || IsJsonSyntax(bytes.substr(i));
+}
+
+DocumentFile ReadDocumentFile(const std::string& path, std::size_t recordSize, const std::string& kind, bool anySize) {
+    if (path.empty()) CannotRead(path, ENOENT, FileErrorText(ENOENT));
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        struct stat st;
+        if (err == EISDIR || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+            throw AppError("'" + path + "' is a folder, not a document");
+        CannotRead(path, err, FileErrorText(err));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) throw AppError("'" + path + "' is a folder, not a document");
+
+    // Regular files report their size; pipes are read up to the limit.
+    DocumentFile doc;
+    bool regular = S_ISREG(st.st_mode);
+    std::size_t want = kMaxDocumentText + 1;
+    if (regular) want = static_cast<std::size_t>(st.st_size) > kMaxDocumentText ? recordSize : static_cast<std::size_t>(st.st_size) + 1;
+    char chunk[65536];
+    while (doc.bytes.size() < want) {
+        ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, want - doc.bytes.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) CannotRead(path, errno, FileErrorText(errno));
+        if (n == 0) break;
+        doc.bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    std::size_t got = doc.bytes.size();
+    std::size_t size = regular ? static_cast<std::size_t>(st.st_size) : got;
+
+    doc.json = got < want && LooksLikeJson(doc.bytes, recordSize);
+    if (doc.json) return doc;
+    if (size != recordSize && !anySize)
+        throw AppError("'" + path + "' is " + std::to_string(size) + " bytes; a " + kind + " document is " +
+                       std::to_string(recordSize) + " bytes");
+    if (got < recordSize) CannotRead(path, 0, kReadBeyondEndText);
+    doc.bytes.resize(recordSize);
+    return doc;
+}
+
+}  // namespace common

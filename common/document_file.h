@@ -1,0 +1,29 @@
+#pragma once
+// Reading a document file that holds either one fixed-size record or the
+// document's JSON form, told apart by content.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace common {
+
+struct DocumentFile {
+    std::string bytes;  // the record (exactly its size), or the JSON text
+    bool json = false;
+};
+
+// True when the bytes are a JSON text: the first byte after blanks is '{'
+// and, for bytes of exactly the record size, the whole text is JSON.
+bool LooksLikeJson(std::string_view bytes, std::size_t recordSize);
+
+// Reads the document at path. Failures throw AppError whose text names the
+// file and the problem:
+//   "cannot read '<path>': <file error text>"   (a FileError, with its code)
+//   "'<path>' is a folder, not a document"
+//   "'<path>' is <n> bytes; a <kind> document is <recordSize> bytes"
+// With anySize a record file of another size is read as the windows read it:
+// its first record, and a shorter one fails with "Read beyond end of file".
+// kind is the extension with its dot, such as ".ato".
+DocumentFile ReadDocumentFile(const std::string& path, std::size_t recordSize, const std::string& kind, bool anySize);
+
+}  // namespace common

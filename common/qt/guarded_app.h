@@ -1,0 +1,45 @@
+#pragma once
+// The one handler of failures in a window layer. Every failure is an
+// exception whose what() is the text shown to the user; the handler shows it
+// in a box with an OK button and the program carries on.
+#include <QApplication>
+#include <exception>
+#include <utility>
+
+#include "common/qt/dialogs.h"
+
+namespace common::qt {
+
+// Shows the failure's text in the failure box over `parent`.
+void ReportFailure(Dialogs& dialogs, QWidget* parent, const std::exception& failure);
+void ReportFailure(Dialogs& dialogs, QWidget* parent, const char* text);
+
+// Runs a handler; a failure ends it at that point and is reported. Handlers
+// called by Qt are wrapped in this so that no exception crosses Qt's frames.
+template <class Handler>
+void Guarded(Dialogs& dialogs, QWidget* parent, Handler&& handler) {
+    try {
+        std::forward<Handler>(handler)();
+    } catch (const std::exception& failure) {
+        ReportFailure(dialogs, parent, failure);
+    } catch (...) {
+        ReportFailure(dialogs, parent, "Unknown failure");
+    }
+}
+
+// The application object: its event dispatch is the last line of the failure
+// handler for anything a handler did not catch itself. It also activates the
+// window a click lands in, as window managers do; without one the window
+// would never get the keyboard and its shortcuts.
+class GuardedApplication : public QApplication {
+public:
+    // `name` becomes the application's name; `dialogs` (not owned) shows
+    // the failures.
+    GuardedApplication(int& argc, char** argv, const QString& name, Dialogs& dialogs);
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    Dialogs& dialogs_;
+};
+
+}  // namespace common::qt

@@ -1,0 +1,147 @@
+#pragma once
+// The single window of the planar program: the black drawing field on the
+// left and the control panel `Panel1` on the right. The handlers keep the
+// names of the controls they belong to and call the windowless code.
+#include <QImage>
+#include <QMainWindow>
+#include <QRadioButton>
+#include <QString>
+#include <exception>
+#include <memory>
+
+#include "common/qt/controls.h"
+#include "common/qt/dialogs.h"
+#include "common/qt/qimage_canvas.h"
+#include "duoplex/core/planar_scene.h"
+#include "duoplex/core/planar_state.h"
+#include "duoplex/core/settings.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace duoplex::forms {
+
+extern const char* const kTitle;       // "Duoplex"
+extern const char* const kGravFilter;  // "Two taons|*.grav"
+extern const char* const kGravSuffix;  // "grav"
+
+using common::qt::Dialogs;
+using common::qt::TShape;
+
+// A radio button whose caption wraps onto a second line.
+class TWrapRadio : public QRadioButton {
+public:
+    TWrapRadio(const QString& text, QWidget* parent) : QRadioButton(text, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class TMainForm : public QMainWindow, private SceneControls {
+public:
+    // The dialogs are not owned.
+    explicit TMainForm(Dialogs& dialogs);
+    ~TMainForm() override;
+
+    // Handlers.
+    void FormCreate();
+    void FormActivate();
+    void FormPaint();
+    void GoClick();
+    void Exit1Click();
+    void NewDiffClick();
+    void New1Click();
+    void Open1Click();
+    void Save1Click();
+    void RefreshClick();
+
+    // Opens the document as "Open" does after its dialog (the file named on
+    // the command line); a failure is reported and changes nothing.
+    void OpenDocument(const QString& name);
+
+    // The run: steps with message processing in between until stopped.
+    void RunLoop();
+    void DoStep();
+
+    PlanarState State;
+
+    // Controls.
+    common::qt::DrawingArea* DrawingField = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel *Label1 = nullptr, *LTime = nullptr, *Label2 = nullptr, *Label59 = nullptr;
+    QCheckBox* ShowTime = nullptr;
+    QLineEdit* EditDifferent = nullptr;
+    QPushButton* NewDiff = nullptr;
+    QGroupBox* Panel4 = nullptr;
+    QRadioButton *Brake1 = nullptr, *Brake2 = nullptr, *Brake3 = nullptr, *Brake4 = nullptr, *Brake5 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QRadioButton *Sc1 = nullptr, *Sc2 = nullptr, *RadioButton1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget *MainTaon = nullptr, *RedTaon = nullptr, *BlueTaon = nullptr;
+    QGroupBox* RadioGroup1 = nullptr;
+    QRadioButton *F_PE = nullptr, *GravoNew = nullptr, *F_PES = nullptr, *F_PE1 = nullptr, *F_PE2 = nullptr,
+                 *F_PES_Swi = nullptr, *F_PE_PES = nullptr;
+    QFrame* Panel2 = nullptr;
+    QGroupBox* RadioGroup2 = nullptr;
+    QRadioButton *TwoGravons = nullptr, *ThreeGravons = nullptr;
+    QPushButton *Refresh = nullptr, *Go = nullptr;
+    TShape *ShapeRed = nullptr, *ShapeLime = nullptr;
+    QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *Exit1 = nullptr;
+
+    // `EditA1` .. `EditSpeedY3` and their labels.
+    QLineEdit* Edit(duoplex::Field f, int k) const { return edits_[static_cast<int>(f)][k]; }
+    QLabel* EditLabel(duoplex::Field f, int k) const { return labels_[static_cast<int>(f)][k]; }
+    QRadioButton* FunctionButton(FunctionChoice f) const;
+
+    const QImage& Picture() const { return image_; }
+    StepSettings CurrentStepSettings() const;
+    char Separator() const { return separator_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildGravonPage(QWidget* page, int k);
+    void FillGravonEdits();
+    void ShowDT();
+    long double ReadEdit(const QLineEdit* edit) const;
+    QString Format(long double value) const;
+    void TakeSnapshot();
+    void LoadAndShow(const QString& name);
+    void RedrawScene();  // ClearCanvas, then DrawScene
+    void DrawFrame();
+    void SetRunning();
+    void SetIdle();
+
+    template <class Handler>
+    void Guarded(Handler&& handler);
+    void ReportFailure(const std::exception& failure);
+
+    // SceneControls
+    bool Sc1Checked() const override;
+    bool TwoGravonsChecked() const override;
+    FunctionChoice Function() const override;
+    std::string AText(int k) const override;
+    void ShowLiveValue(duoplex::Field f, int k, const std::string& text) override;
+    char DecimalSeparator() const override { return separator_; }
+
+    Dialogs& dialogs_;
+    QImage image_;
+    common::QImageCanvas canvas_;
+    char separator_;
+    QLineEdit* edits_[kFieldCount][4] = {};
+    QLabel* labels_[kFieldCount][4] = {};
+    bool closePending_ = false;
+    bool skipActivate_ = false;
+};
+
+}  // namespace duoplex::forms

@@ -1,0 +1,25 @@
+#pragma once
+// Command-line pieces shared by the headless tools, on CLI11.
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+// Parses the command line of `app` (whose name is the program's). --help
+// prints the help and --version "<name> <version>" on stdout, exit 0. A bad
+// command line prints one line "<name>: <problem>" and a hint to --help on
+// stderr and exits with 2. Arguments that name no option come back: the
+// caller decides about them (UnknownOption, TooManyInputs).
+std::vector<std::string> ParseCommandLine(CLI::App& app, const std::string& version, int argc, char** argv);
+
+// Prints "<name>: <message>" and the hint to --help on stderr, exits 2.
+[[noreturn]] void BadCommandLine(const std::string& program, const std::string& message);
+
+// Value checks for options; they throw CLI::ValidationError with the whole
+// message, such as "--steps needs a whole number of at least 0, not 'x'".
+long long WholeNumber(const std::string& option, const std::string& text, long long min, long long max);
+long double Real(const std::string& option, const std::string& text);  // C-locale decimal
+std::vector<long double> Reals(const std::string& option, const std::string& text, std::size_t n);  // "a,b,c"
+
+}  // namespace tools
