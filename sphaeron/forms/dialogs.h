@@ -1,34 +1,19 @@
 #pragma once
 // Everything the windows ask the user or show outside their own controls goes
-// through this interface: file dialogs, message boxes, modal dialogs and the
-// help viewer. The program installs the real one; tests install a scripted
-// one that answers from a queue and records what was shown.
+// through this interface: the file dialogs and message boxes of the shared
+// interface, and the modal dialogs and the help viewer this program adds.
+// The program installs the real one; tests install a scripted one that
+// answers from a queue and records what was shown.
 #include <QString>
-#include <optional>
-#include <string>
+
+#include "common/qt/dialogs.h"
 
 class QDialog;
-class QWidget;
 
 namespace sphaeron::forms {
 
-class Dialogs {
+class Dialogs : public common::qt::Dialogs {
 public:
-    virtual ~Dialogs() = default;
-
-    // Open and save dialogs with a filter such as "Taons files (*.ato)|*.ato"
-    // and a default extension. Nothing when the user cancels.
-    virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) = 0;
-    virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& defaultExt) = 0;
-
-    // Information box with one OK button.
-    virtual void Information(QWidget* parent, const QString& text) = 0;
-    // Confirmation box (caption "Confirm", question icon) with Yes and No;
-    // true for Yes.
-    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
-    // The box of the top-level failure handler: the failure's text and OK.
-    virtual void Failure(QWidget* parent, const QString& text) = 0;
-
     // Shows a dialog modally; returns its result (QDialog::Accepted or
     // QDialog::Rejected).
     virtual int ExecModal(QDialog& dialog) = 0;
@@ -43,7 +28,12 @@ public:
     static void Install(Dialogs* dialogs);
 };
 
-// The real dialogs of the desktop.
+// The shared interface that always asks the installed Dialogs, for the
+// shared pieces that take one (the drawing area, the application).
+common::qt::Dialogs& CurrentDialogs();
+
+// The real dialogs of the desktop: the shared ones with the caption
+// "Sphaeron", modal dialogs and the desktop's help viewer.
 class QtDialogs : public Dialogs {
 public:
     std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) override;
@@ -53,9 +43,9 @@ public:
     void Failure(QWidget* parent, const QString& text) override;
     int ExecModal(QDialog& dialog) override;
     bool OpenHelpFile(const QString& path) override;
-};
 
-// "Taons files (*.ato)|*.ato" becomes the dialog filter "Taons files (*.ato)".
-QString DialogFilter(const QString& filter);
+private:
+    common::qt::QtDialogs shared_{QStringLiteral("Sphaeron")};
+};
 
 }  // namespace sphaeron::forms

@@ -103,7 +103,7 @@ bool TEditDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TEditDlg::FormPaint() {
-    EditFileName->setText(PathText(session_.DocumentName));
+    EditFileName->setText(common::qt::DisplayPath(session_.DocumentName));
     ShowGravon();
     for (int i = 0; i < kParameterCount; ++i)
         Show(ParameterFields[static_cast<std::size_t>(i)], *ParameterField(session_.State, i));
@@ -133,7 +133,7 @@ void TEditDlg::SubmitClick() {
 void TEditDlg::SaveasClick() {
     std::optional<std::string> path = AskDocumentToSave(this);
     if (!path) return;
-    EditFileName->setText(PathText(*path));
+    EditFileName->setText(common::qt::DisplayPath(*path));
     ReadDialogParameters();
     session_.SaveCopy(*path);
 }

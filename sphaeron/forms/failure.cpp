@@ -1,33 +1,29 @@
 #include "sphaeron/forms/failure.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include "sphaeron/forms/dialogs.h"
 
 namespace sphaeron::forms {
 
-void ReportFailure(const std::exception& failure) { ReportFailure(failure.what()); }
+namespace {
 
-void ReportFailure(const char* text) {
+// The box stands over the modal dialog in use, or else the active window.
+QWidget* FailureParent() {
     QWidget* parent = QApplication::activeModalWidget();
-    if (!parent) parent = QApplication::activeWindow();
-    Dialogs::Current().Failure(parent, QString::fromUtf8(text));
+    return parent ? parent : QApplication::activeWindow();
 }
 
-SphaeronApplication::SphaeronApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+}  // namespace
 
-bool SphaeronApplication::notify(QObject* receiver, QEvent* event) {
-    // A click activates its window, as window managers do; without one the
-    // window would never get the keyboard and its shortcuts.
-    if (event->type() == QEvent::MouseButtonPress && receiver->isWidgetType()) {
-        QWidget* window = static_cast<QWidget*>(receiver)->window();
-        if (window != QApplication::activeWindow() && window->windowType() != Qt::Popup &&
-            window->windowType() != Qt::ToolTip && !QApplication::activeModalWidget())
-            window->activateWindow();
-    }
-    bool handled = false;
-    Guarded([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+void ReportFailure(const std::exception& failure) {
+    common::qt::ReportFailure(CurrentDialogs(), FailureParent(), failure);
 }
+
+void ReportFailure(const char* text) { common::qt::ReportFailure(CurrentDialogs(), FailureParent(), text); }
+
+SphaeronApplication::SphaeronApplication(int& argc, char** argv)
+    : GuardedApplication(argc, argv, QStringLiteral("Sphaeron"), CurrentDialogs()) {}
 
 }  // namespace sphaeron::forms

@@ -1,10 +1,12 @@
 #pragma once
 // The one handler of failures in the window layer. Every failure is an
 // exception whose what() is the text shown to the user; the handler shows it
-// in a box with an OK button and the program carries on.
-#include <QApplication>
+// in a box with an OK button over the active window and the program carries
+// on.
 #include <exception>
 #include <utility>
+
+#include "common/qt/guarded_app.h"
 
 namespace sphaeron::forms {
 
@@ -28,12 +30,11 @@ bool Guarded(Handler&& handler) {
     return false;
 }
 
-// The application object: its event dispatch is the last line of the
-// failure handler for anything a handler did not catch itself.
-class SphaeronApplication : public QApplication {
+// The application object ("Sphaeron"): the shared guarded application
+// reporting through the installed Dialogs.
+class SphaeronApplication : public common::qt::GuardedApplication {
 public:
     SphaeronApplication(int& argc, char** argv);
-    bool notify(QObject* receiver, QEvent* event) override;
 };
 
 }  // namespace sphaeron::forms

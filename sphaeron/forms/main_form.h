@@ -251,10 +251,6 @@ private:
     bool created_ = false;
 };
 
-// Text of a path for the window, and back.
-QString PathText(const std::string& path);
-std::string TextPath(const QString& text);
-
 // The open and save dialogs for documents (filter "Taons files
 // (*.ato)|*.ato", default extension "ato"); nothing when cancelled.
 std::optional<std::string> AskDocumentToOpen(QWidget* parent);

@@ -25,28 +25,24 @@ const char* const kStartFileMissingText = "The start File not found.";
 
 }  // namespace
 
-QString PathText(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
-
-std::string TextPath(const QString& text) { return text.toStdString(); }
-
 std::optional<std::string> AskDocumentToOpen(QWidget* parent) {
     std::optional<QString> chosen = Dialogs::Current().OpenFileName(parent, QString::fromLatin1(kDocumentFilter),
                                                                     QString::fromLatin1(kDocumentExtension));
     if (!chosen) return std::nullopt;
-    return TextPath(*chosen);
+    return common::qt::FilePath(*chosen);
 }
 
 std::optional<std::string> AskDocumentToSave(QWidget* parent) {
     std::optional<QString> chosen = Dialogs::Current().SaveFileName(parent, QString::fromLatin1(kDocumentFilter),
                                                                     QString::fromLatin1(kDocumentExtension));
     if (!chosen) return std::nullopt;
-    return TextPath(*chosen);
+    return common::qt::FilePath(*chosen);
 }
 
 // ---------------------------------------------------------------------------
 // Documents
 
-void TMainForm::ShowDocumentName() { FName->setText(PathText(session_.DocumentName)); }
+void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(session_.DocumentName)); }
 
 void TMainForm::FillParameterFields() {
     const auto texts = session_.ParameterTexts(Separator());

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/key_filter.h"
 
@@ -41,7 +42,7 @@ TMainForm::TMainForm(Session& session, QWidget* parent)
     Body->OnResize = [this] {
         if (created_) FormResize();
     };
-    DrawArea = new DrawingArea(Body, &BackBuffer);
+    DrawArea = new DrawingArea(Body, &BackBuffer, CurrentDialogs());
     DrawArea->OnMouseDown = [this](QMouseEvent* e) {
         FormMouseDown(e->button(), qRound(e->position().x()), qRound(e->position().y()));
     };
