@@ -1,6 +1,7 @@
 #include "sphaeron/forms/failure.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QWidget>
 
 #include "sphaeron/forms/dialogs.h"
@@ -9,10 +10,14 @@ namespace sphaeron::forms {
 
 namespace {
 
-// The box stands over the modal dialog in use, or else the active window.
+// The box stands over the modal dialog in use, or else the active window,
+// or else the main window, which gets the keyboard back afterwards.
 QWidget* FailureParent() {
-    QWidget* parent = QApplication::activeModalWidget();
-    return parent ? parent : QApplication::activeWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) return w;
+    return nullptr;
 }
 
 }  // namespace

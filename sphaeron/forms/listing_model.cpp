@@ -1,8 +1,42 @@
 #include "sphaeron/forms/listing_model.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QLocale>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace sphaeron::forms {
+
+namespace {
+
+// Draws a cell's number cut so that it still reads as that number (the
+// exponent and the whole part stay); the tooltip has the whole text.
+class NumberCells : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int width = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).width() - 2 * margin;
+        opt.text = FitCell(opt.text, width, opt.fontMetrics);
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    }
+};
+
+}  // namespace
+
+QString FitCell(const QString& text, int width, const QFontMetrics& metrics) {
+    const QString point = QLocale().decimalPoint();
+    return QString::fromStdString(FitNumber(
+        text.toStdString(), width,
+        [&metrics](const std::string& t) { return metrics.horizontalAdvance(QString::fromStdString(t)); },
+        point.isEmpty() ? '.' : point.at(0).toLatin1()));
+}
 
 GridModel::GridModel(int columns, int rows, QObject* parent)
     : QAbstractTableModel(parent), columns_(columns), rows_(rows), cells_(static_cast<std::size_t>(columns) * rows) {}
@@ -41,8 +75,12 @@ int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid
 int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_ - 1; }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
-    return Cell(index.column() + 1, index.row() + 1);
+    if (!index.isValid()) return QVariant();
+    const QString& cell = Cell(index.column() + 1, index.row() + 1);
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return cell;
+    // The whole number, also where the cell shows it cut.
+    if (role == Qt::ToolTipRole && !cell.isEmpty()) return cell;
+    return QVariant();
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -58,6 +96,7 @@ QTableView* MakeGridView(QWidget* parent, GridModel* model) {
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setWordWrap(false);
     view->setCornerButtonEnabled(false);
+    view->setItemDelegate(new NumberCells(view));
     for (QHeaderView* h : {view->horizontalHeader(), view->verticalHeader()}) {
         h->setSectionResizeMode(QHeaderView::Fixed);
         h->setHighlightSections(false);

@@ -4,6 +4,7 @@
 // other cells its items. Cells are written one by one and shown together by
 // Publish(), so refilling the whole grid costs one update of the view.
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QTableView>
 #include <QString>
 #include <vector>
@@ -39,6 +40,9 @@ private:
     std::vector<QString> cells_;
     bool itemsDirty_ = false, columnHeadDirty_ = false, rowHeadDirty_ = false;
 };
+
+// What a cell of `width` pixels shows of its number (see FitNumber).
+QString FitCell(const QString& text, int width, const QFontMetrics& metrics);
 
 // A table view of such a grid as both windows show it: read-only, one cell
 // selected at a time, no word wrap, fixed sections, headers without

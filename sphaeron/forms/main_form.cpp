@@ -247,6 +247,11 @@ void TMainForm::ShowRunLook(bool running) {
 }
 
 void TMainForm::ShowNull00(const QString& caption) {
+    // A caption wider than the small button widens it to the right while it
+    // is shown.
+    const int width = std::max(kNull00Width, Null00->fontMetrics().horizontalAdvance(caption) + 6);
+    Null00->resize(width, Null00->height());
+    if (width > kNull00Width) Null00->raise();
     Null00->setText(caption);
     QPalette pal = Null00->palette();
     pal.setColor(QPalette::ButtonText, kMaroon);

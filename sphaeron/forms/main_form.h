@@ -46,6 +46,7 @@ public:
     static constexpr int kDrawingHeight = 289;
     static constexpr int kPanHeight = 182;
     static constexpr int kPanel1Width = 243;
+    static constexpr int kNull00Width = 24;
 
     // Builds the window and runs its start-up (FormCreate).
     explicit TMainForm(Session& session, QWidget* parent = nullptr);
@@ -252,8 +253,12 @@ private:
 };
 
 // The open and save dialogs for documents (filter "Taons files
-// (*.ato)|*.ato", default extension "ato"); nothing when cancelled.
+// (*.ato)|*.ato", default extension "ato"); nothing when cancelled. The
+// save dialog's answer goes through MayReplace.
 std::optional<std::string> AskDocumentToOpen(QWidget* parent);
 std::optional<std::string> AskDocumentToSave(QWidget* parent);
+// Before a document is written to `path`: when an existing file there is no
+// document, the question whether to replace it; false for No.
+bool MayReplace(QWidget* parent, const std::string& path);
 
 }  // namespace sphaeron::forms

@@ -36,7 +36,14 @@ std::optional<std::string> AskDocumentToSave(QWidget* parent) {
     std::optional<QString> chosen = Dialogs::Current().SaveFileName(parent, QString::fromLatin1(kDocumentFilter),
                                                                     QString::fromLatin1(kDocumentExtension));
     if (!chosen) return std::nullopt;
-    return common::qt::FilePath(*chosen);
+    std::string path = common::qt::FilePath(*chosen);
+    if (!MayReplace(parent, path)) return std::nullopt;
+    return path;
+}
+
+bool MayReplace(QWidget* parent, const std::string& path) {
+    std::optional<std::string> question = ReplaceQuestion(path);
+    return !question || Dialogs::Current().Confirm(parent, QString::fromStdString(*question));
 }
 
 // ---------------------------------------------------------------------------
@@ -82,7 +89,9 @@ void TMainForm::OpenDocumentFromDialog(const std::string& path) {
     DrawTaonScene();
 }
 
-void TMainForm::Save1Click() { session_.SaveDocument(); }
+void TMainForm::Save1Click() {
+    if (!State().SpiralMode && MayReplace(this, session_.DocumentName)) session_.SaveDocument();
+}
 
 void TMainForm::SaveAs1Click() {
     if (State().SpiralMode) return;

@@ -241,7 +241,7 @@ void TMainForm::BuildRightPanel() {
     LTime->setGeometry(34, 32, 34, 16);
     LTime->installEventFilter(this);
     Null00 = new QPushButton(QStringLiteral("0"), Panel1);
-    Null00->setGeometry(68, 31, 24, 18);
+    Null00->setGeometry(68, 31, kNull00Width, 18);
     Null00->setToolTip(QStringLiteral("Make null of velocity"));
     Wire(Null00, &QPushButton::clicked, &TMainForm::Null00Click);
 

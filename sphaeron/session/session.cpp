@@ -1,11 +1,32 @@
 #include "sphaeron/session/session.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "common/fileio.h"
 #include "common/numtext.h"
 
 namespace sphaeron {
+
+namespace {
+
+// 11372 as "11,372".
+std::string Grouped(std::uintmax_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+    return digits;
+}
+
+}  // namespace
+
+std::optional<std::string> ReplaceQuestion(const std::string& path) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size == kDocumentSize) return std::nullopt;
+    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
+           (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. Replace it?";
+}
 
 Session::Session(int stepThreads) : engine_(std::make_unique<StepEngine>(std::max(stepThreads, 1))) {
     State.SpiralMode = false;

@@ -36,6 +36,12 @@ enum class RememberedDocument {
     Loaded,          // the document is read and distributed
 };
 
+// Before a document is written over an existing file whose size is not
+// exactly one record: "'README.md' is 11,372 bytes long and is not a
+// Sphaeron document. Replace it?" (the file's name without its folder).
+// Nothing for a new name, a document-sized file or anything but a file.
+std::optional<std::string> ReplaceQuestion(const std::string& path);
+
 class Session {
 public:
     explicit Session(int stepThreads = 1);

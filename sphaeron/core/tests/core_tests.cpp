@@ -228,5 +228,31 @@ TEST(Listing, PresentTaonsInTheGeneralFormAbsentOnesEmpty) {
     EXPECT_EQ((std::array<std::string, 3>{"2", "0", "-0.25"}), velocities.Rows[1]);
 }
 
+TEST(Listing, CutNumbersKeepTheirExponentAndWholePart) {
+    // One unit per character; the ellipsis is one character too.
+    auto chars = [](const std::string& t) {
+        int n = 0;
+        for (unsigned char c : t) n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    struct Case {
+        const char* text;
+        int width;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"-4,05475012345678E-20", 21, "-4,05475012345678E-20"},
+        {"-4,05475012345678E-20", 12, "-4,0547\u2026E-20"},
+        {"-4,05475012345678E-20", 7, "-4\u2026E-20"},
+        {"-4,05475012345678E-20", 6, "\u2026"},
+        {"-123456,789", 10, "-123456,7\u2026"},
+        {"-123456,789", 9, "-1,234\u2026E5"},
+        {"123456789012345", 8, "1,23\u2026E14"},
+        {"100000000000000", 4, "1E14"},
+        {"0,00012345", 5, "0,00\u2026"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.shown, FitNumber(c.text, c.width, chars, ',')) << c.text << " " << c.width;
+}
+
 }  // namespace
 }  // namespace sphaeron

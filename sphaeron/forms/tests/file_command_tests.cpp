@@ -1,8 +1,11 @@
 // File commands with scripted dialogs: Open, Save, Save As, New, the Taons
 // and Spiral commands, the commentary question and the help items.
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 
 #include "forms_test_support.h"
 #include "sphaeron/document/document.h"
@@ -283,6 +286,90 @@ TEST_F(FileCommandTest, HelpItems) {
         return int(QDialog::Accepted);
     });
     f.About1->trigger();
+}
+
+TEST_F(FileCommandTest, EveryDocumentWriteAsksBeforeReplacingAFileThatIsNoDocument) {
+    TMainForm& f = StartWith(SquareState());
+    const std::string readme(11372, 'r');
+    const QString question = QStringLiteral("'README.md' is 11,372 bytes long and is not a Sphaeron document. Replace it?");
+    const std::string target = Path("README.md");
+    struct Case {
+        const char* name;
+        std::function<void()> command;
+    };
+    const Case cases[] = {
+        {"Save", [&] { Data().DocumentName = target; f.Save1->trigger(); }},
+        {"Save As", [&] { dialogs.SaveAnswers.push_back(QPath("README.md")); f.SaveAs1->trigger(); }},
+        {"velocity reset", [&] { dialogs.SaveAnswers.push_back(QPath("README.md")); f.Null00->click(); }},
+        {"dialog Save As", [&] {
+             RunNew([&](TEditDlg& d) {
+                 dialogs.SaveAnswers.push_back(QPath("README.md"));
+                 d.Saveas->click();
+             });
+         }},
+        {"dialog OK", [&] {
+             RunNew([&](TEditDlg& d) {
+                 dialogs.SaveAnswers.push_back(QPath("README.md"));
+                 d.OKBtn->click();
+             });
+         }},
+    };
+    for (const Case& c : cases)
+        for (const bool yes : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (yes ? " Yes" : " No"));
+            WriteBytes(target, readme);
+            Data().DocumentName = Data().LastDocumentName = Path("doc.ato");
+            const std::string start = ReadStartFile();
+            dialogs.Questions.clear();
+            dialogs.ConfirmAnswers.push_back(yes);
+            c.command();
+            EXPECT_EQ(std::vector<QString>{question}, dialogs.Questions);
+            EXPECT_TRUE(dialogs.Failures.empty());
+            const std::vector<unsigned char> bytes = FileBytes(target);
+            EXPECT_EQ(yes ? kDocumentSize : readme.size(), bytes.size());
+            if (!yes) {
+                EXPECT_EQ(std::string(c.name) == "Save" ? target : Path("doc.ato"), Data().DocumentName);
+                EXPECT_EQ(start, ReadStartFile());
+            }
+        }
+    // A document-sized file is replaced without a question.
+    dialogs.SaveAnswers.push_back(QPath("README.md"));
+    f.SaveAs1->trigger();
+    EXPECT_EQ(kDocumentSize, FileBytes(target).size());
+}
+
+TEST_F(FileCommandTest, KeysWorkAgainAfterAFileCommandsMessageBox) {
+    // The desktop's boxes, with the file dialog and the edit dialog scripted.
+    struct DesktopBoxes : QtDialogs {
+        std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override { return name; }
+        int ExecModal(QDialog&) override {
+            ++modal;
+            return QDialog::Rejected;
+        }
+        QString name;
+        int modal = 0;
+    } desktop;
+    TMainForm& f = Start();
+    ShowActive();
+    Dialogs::Install(&desktop);
+    desktop.name = QPath("missing.ato");
+    QWidget* boxParent = nullptr;
+    QString boxText;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            boxParent = box->parentWidget();
+            if (auto* message = qobject_cast<QMessageBox*>(box)) boxText = message->text();
+            box->close();
+        }
+    });
+    QTest::keyClick(&f, Qt::Key_F3);
+    EXPECT_EQ(QStringLiteral("File not found"), boxText);
+    EXPECT_EQ(&f, boxParent);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &f; }, 1000));
+    ASSERT_NE(nullptr, QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+    EXPECT_EQ(1, desktop.modal);
+    Dialogs::Install(&dialogs);
 }
 
 }  // namespace

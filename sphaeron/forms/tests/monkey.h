@@ -96,6 +96,9 @@ std::string OpenText(Kind k);
 void WritePool(std::mt19937& rng);
 std::vector<FileChoice> MakeOpenChoices(std::mt19937& rng);
 std::vector<FileChoice> MakeSaveChoices();
+// The question before a document replaces the file at `path` that is no
+// document ("'long.ato' is 6,373 bytes long and ..."), or "" for none.
+std::string ReplaceQuestionFor(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Texts typed into the fields.
@@ -344,6 +347,10 @@ private:
     std::vector<std::string> dtBadText_;
     std::optional<std::pair<std::string, std::string>> commentary_;
     std::set<int> dirty_;
+    // The document being written in this action, and whether the question
+    // before replacing a file that is no document was answered No.
+    std::string writing_;
+    bool replaceRefused_ = false;
     bool dialogAccepted_ = false;
     QTimer feeder_;
     bool feeding_ = false, inRun_ = false;

@@ -40,6 +40,8 @@ int Monkey::EditSession() {
         firstMessage_ = messages_.size();
         before_ = State();
         dtLeft_.reset();
+        writing_.clear();
+        replaceRefused_ = false;
         try {
             if (i >= length || done_ >= target_)
                 CloseDialog();
@@ -234,6 +236,7 @@ void Monkey::WriteFromDialog(bool ok) {
     std::vector<QString> texts;
     for (QLineEdit* f : d.ParameterFields) texts.push_back(f->text());
     answers_ = {c};
+    if (c.kind != Kind::Cancel) writing_ = c.path;
     QTest::mouseClick(ok ? d.OKBtn : d.Saveas, Qt::LeftButton);
     answers_.clear();
     Require(ok != d.isVisible(), ok ? "OK did not close the dialog" : "Save As closed the dialog");
@@ -245,8 +248,11 @@ void Monkey::WriteFromDialog(bool ok) {
         paramsBefore.push_back(*ParameterField(before, i));
     }
     bool written = false;
-    if (c.kind == Kind::Cancel) {
-        Require(DocumentsAsBefore(files) && messages_.size() == firstMessage_, "a cancelled dialog save acted");
+    if (c.kind == Kind::Cancel || replaceRefused_) {
+        bool onlyQuestions = true;
+        for (std::size_t i = firstMessage_; i < messages_.size(); ++i)
+            onlyQuestions = onlyQuestions && messages_[i].box == 'Q';
+        Require(DocumentsAsBefore(files) && onlyQuestions, "a cancelled dialog save acted");
         Require(params == paramsBefore || StateImage(s) == StateImage(before), "a cancelled dialog save read the fields");
     } else if (!CheckFieldsRead(texts, paramsBefore, params, ok ? "OK" : "dialog Save As")) {
         Require(DocumentsAsBefore(files) && FileMessagesSince(firstMessage_).empty(), "a dialog save with a bad field wrote");
@@ -279,7 +285,7 @@ void Monkey::WriteFromDialog(bool ok) {
     // The field shows the chosen name until a failure's repaint puts the
     // document name back.
     if (!ok)
-        Require(d.EditFileName->text() == (c.kind == Kind::Cancel ? fileField
+        Require(d.EditFileName->text() == (c.kind == Kind::Cancel || replaceRefused_ ? fileField
                                            : written             ? QString::fromStdString(c.path)
                                                                  : QString::fromStdString(Data().DocumentName)),
                 "dialog Save As: the file name field");

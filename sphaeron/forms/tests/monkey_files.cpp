@@ -108,6 +108,17 @@ std::vector<FileChoice> MakeOpenChoices(std::mt19937& rng) {
     };
 }
 
+std::string ReplaceQuestionFor(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return "";
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (size == kDocumentSize) return "";
+    std::string grouped = std::to_string(size);
+    for (std::size_t i = grouped.size(); i > 3; i -= 3) grouped.insert(i - 3, ",");
+    return "'" + fs::path(path).filename().string() + "' is " + grouped + (size == 1 ? " byte" : " bytes") +
+           " long and is not a Sphaeron document. Replace it?";
+}
+
 std::vector<FileChoice> MakeSaveChoices() {
     const std::string& d = gFolders.docs;
     fs::create_directories(d + "/locked");
@@ -217,6 +228,10 @@ bool Monkey::DocumentsAsBefore(std::map<std::string, std::string> files, const s
 
 bool Monkey::CheckWrite(const std::string& path, const std::string& text, const std::string& old, const std::map<std::string, std::string>& files, const std::string& what) {
     const std::vector<std::string> got = FileMessagesSince(firstMessage_);
+    if (replaceRefused_) {
+        Require(got.empty() && Contents(Where(path)) == old && DocumentsAsBefore(files), what + " answered No wrote");
+        return false;
+    }
     if (text.empty()) {
         Require(got.empty(), what + " to a good name showed a file text");
         Require(Contents(Where(path)) == std::string(Data().Document.bytes.begin(), Data().Document.bytes.end()),
@@ -245,6 +260,7 @@ void Monkey::SaveCommand() {
     const std::string old = Contents(Where(path));
     const std::string packed = Packed();
     const bool spiral = State().SpiralMode;
+    writing_ = path;
     if (byKey)
         Key(&f, Qt::Key_S, Qt::ControlModifier);
     else
@@ -270,6 +286,7 @@ void Monkey::SaveWithDialog(bool nullVelocity) {
     const bool acts = !State().SpiralMode && (!nullVelocity || State().Stopped);
     const int asked = asked_;
     answers_ = {c};
+    if (c.kind != Kind::Cancel) writing_ = c.path;
     if (nullVelocity) {
         if (Chance(50))
             QTest::mouseClick(f.Null00, Qt::LeftButton);

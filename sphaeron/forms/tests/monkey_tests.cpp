@@ -157,9 +157,14 @@ void Monkey::Information(QWidget*, const QString& text) {
 }
 
 bool Monkey::Confirm(QWidget*, const QString& text) {
-    Record('Q', text.toStdString(), text == QLatin1String(kSaveQuestion));
+    const std::string t = text.toStdString();
+    const bool replace = !writing_.empty() && t == ReplaceQuestionFor(Where(writing_));
+    Record('Q', t, text == QLatin1String(kSaveQuestion) || replace);
     const bool yes = Chance(60);
-    if (yes) commentary_ = {CommentaryName(Data().DocumentName), Form().CommentText()};
+    if (replace)
+        replaceRefused_ = !yes;
+    else if (yes)
+        commentary_ = {CommentaryName(Data().DocumentName), Form().CommentText()};
     return yes;
 }
 
@@ -306,6 +311,8 @@ void Monkey::Act(bool running) {
     dtLeft_.reset();
     dtBadText_.clear();
     commentary_.reset();
+    writing_.clear();
+    replaceRefused_ = false;
 
     try {
         const unsigned what = Pick(100);

@@ -280,5 +280,32 @@ TEST_F(RunTest, ListingUsesTheDotWhereTheLocaleDoes) {
     EXPECT_EQ(QStringLiteral("0.25"), f.EditDT->text());
 }
 
+TEST_F(RunTest, VelocityResetCaptionFitsWhileShown) {
+    TMainForm& f = StartWith(SquareState());
+    dialogs.SaveAnswers.push_back(std::nullopt);
+    f.Null00->click();
+    EXPECT_EQ(QStringLiteral("Yes Null"), f.Null00->text());
+    EXPECT_GE(f.Null00->width(), f.Null00->fontMetrics().horizontalAdvance(f.Null00->text()) + 4);
+    EXPECT_EQ(68, f.Null00->x());
+    AtPass(f, 1, [&] { f.Go->click(); });
+    f.Go->click();
+    EXPECT_EQ(QStringLiteral("0"), f.Null00->text());
+    EXPECT_EQ(24, f.Null00->width());
+}
+
+TEST_F(RunTest, CutCellsKeepTheirExponentAndShowTheWholeNumberAsTooltip) {
+    TaonState s = SquareState();
+    s.X[1] = s.NewX[1] = s.ViewX[1] = -4.05475012345678e-20L;
+    TMainForm& f = StartWith(s);
+    f.show();
+    const QModelIndex cell = f.Listing->index(0, 0);
+    EXPECT_EQ(QStringLiteral("-4,05475012345678E-20"), f.Listing->data(cell, Qt::ToolTipRole).toString());
+    // What the cell shows in its column: cut, with the exponent kept.
+    const QString shown = FitCell(f.Listing->Cell(1, 1), f.DaonsTable->columnWidth(0) - 6, f.DaonsTable->fontMetrics());
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("E-20"))) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("-4,0"))) << shown.toStdString();
+}
+
 }  // namespace
 }  // namespace sphaeron::forms::testing

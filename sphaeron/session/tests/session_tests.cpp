@@ -206,6 +206,20 @@ TEST_F(SessionTest, FieldTextsAreStoredUpToTheFirstBadOne) {
     EXPECT_EQ("7", s_.ParameterTexts(',')[1]);
 }
 
+TEST_F(SessionTest, ReplaceQuestionForFilesThatAreNoDocument) {
+    Put(Path("README.md"), std::string(11372, 'x'));
+    Put(Path("one"), "x");
+    Put(Path("empty.ato"), "");
+    std::filesystem::create_directories(Path("folder.ato"));
+    EXPECT_EQ("'README.md' is 11,372 bytes long and is not a Sphaeron document. Replace it?",
+              ReplaceQuestion(Path("README.md")).value_or("<none>"));
+    EXPECT_EQ("'one' is 1 byte long and is not a Sphaeron document. Replace it?",
+              ReplaceQuestion(Path("one")).value_or("<none>"));
+    EXPECT_EQ("'empty.ato' is 0 bytes long and is not a Sphaeron document. Replace it?",
+              ReplaceQuestion(Path("empty.ato")).value_or("<none>"));
+    for (const char* quiet : {"doc.ato", "none.ato", "folder.ato"}) EXPECT_FALSE(ReplaceQuestion(Path(quiet))) << quiet;
+}
+
 TEST_F(SessionTest, VelocityResetOnlyWhenIdleWithTaons) {
     for (const bool spiral : {true, false})
         for (const bool stopped : {true, false}) {
