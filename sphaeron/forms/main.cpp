@@ -1,23 +1,41 @@
 // Sphaeron: the windowed 3D taon simulator.
+//
+//   sphaeron [FILE.ato]
+//
+// With a document named, the window opens it as File > Open would.
 #include <QThread>
 #include <algorithm>
+#include <filesystem>
 
+#include "common/command_line.h"
+#include "common/version.h"
 #include "sphaeron/forms/about_box.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/program.h"
 
 int main(int argc, char** argv) {
-    sphaeron::forms::SphaeronApplication app(argc, argv);
-    app.setWindowIcon(sphaeron::forms::ProgramIcon());
-    sphaeron::forms::QtDialogs dialogs;
-    sphaeron::forms::Dialogs::Install(&dialogs);
-    sphaeron::forms::SphaeronProgram program;
+    using namespace sphaeron::forms;
+    const common::WindowCommandLine line{
+        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document) as File > Open would.", common::kVersion};
+    common::HandleHelpAndVersion(argc, argv, line);
+    SphaeronApplication app(argc, argv);
+    app.setWindowIcon(ProgramIcon());
+    std::optional<std::string> document = common::DocumentArgument(argc, argv, line);
+    QtDialogs dialogs;
+    Dialogs::Install(&dialogs);
+    SphaeronProgram program;
     // The step gives the same results on any number of threads.
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();
     program.MainForm->activateWindow();
+    if (document) {
+        // The open dialog gives full paths; so does the command line.
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::absolute(*document, ec);
+        Guarded([&] { program.MainForm->OpenDocument(ec ? *document : path.string()); });
+    }
     int code = app.exec();
-    sphaeron::forms::Dialogs::Install(nullptr);
+    Dialogs::Install(nullptr);
     return code;
 }

@@ -183,6 +183,9 @@ public:
     // File and help commands
     void New1Click();
     void Open1Click();
+    // What "Open" does with the chosen path (also for a document named on
+    // the command line): all or nothing, then the window shows it.
+    void OpenDocument(const std::string& path);
     void Save1Click();
     void SaveAs1Click();
     void Exit1Click();
@@ -236,7 +239,6 @@ private:
     QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());
     void ArrangeControls();
     void ShowHelpContents();
-    void OpenDocumentFromDialog(const std::string& path);
     void ShowDocumentName();
     // The velocity reset's caption, in maroon.
     void ShowNull00(const QString& caption);

@@ -73,10 +73,10 @@ void TMainForm::New1Click() {
 }
 
 void TMainForm::Open1Click() {
-    if (std::optional<std::string> path = AskDocumentToOpen(this)) OpenDocumentFromDialog(*path);
+    if (std::optional<std::string> path = AskDocumentToOpen(this)) OpenDocument(*path);
 }
 
-void TMainForm::OpenDocumentFromDialog(const std::string& path) {
+void TMainForm::OpenDocument(const std::string& path) {
     // All or nothing: the session changes nothing unless the record is read
     // and the start file written.
     std::optional<std::string> commentary = session_.OpenDocument(path);
