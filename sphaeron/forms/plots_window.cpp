@@ -88,6 +88,26 @@ void NiceTicks(QValueAxis* axis) {
     axis->setTickInterval(step);
 }
 
+// A chart view that adds the time its paints take to a counter: painting
+// the charts is part of what a sample costs the run.
+class TimedChartView : public QChartView {
+public:
+    TimedChartView(QChart* chart, QWidget* parent, std::chrono::steady_clock::duration& paintTime)
+        : QChartView(chart, parent), paintTime_(paintTime) {
+        setRenderHint(QPainter::Antialiasing, true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const auto start = std::chrono::steady_clock::now();
+        QChartView::paintEvent(event);
+        paintTime_ += std::chrono::steady_clock::now() - start;
+    }
+
+private:
+    std::chrono::steady_clock::duration& paintTime_;
+};
+
 QString Value(long double v) { return QString::fromLatin1(common::FormatReal(v, '.')); }
 
 }  // namespace
@@ -147,8 +167,7 @@ void TPlotsWindow::BuildEnergyChart() {
     ke_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("ke"), kKeColour, 1.5);
     pe_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("pe"), kPeColour, 1.5);
     e_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("e"), kEColour, 1.5);
-    EnergyView = new QChartView(energyChart_, this);
-    EnergyView->setRenderHint(QPainter::Antialiasing, true);
+    EnergyView = new TimedChartView(energyChart_, this, paintTime_);
 }
 
 void TPlotsWindow::BuildDistanceChart() {
@@ -174,16 +193,14 @@ void TPlotsWindow::BuildDistanceChart() {
             if (k > 0) HideLegendEntry(distanceChart_, mark);
             wellMarks_.push_back(mark);
         }
-    DistanceView = new QChartView(distanceChart_, this);
-    DistanceView->setRenderHint(QPainter::Antialiasing, true);
+    DistanceView = new TimedChartView(distanceChart_, this, paintTime_);
 }
 
 void TPlotsWindow::BuildPotentialChart() {
     potentialChart_ = NewChart(QStringLiteral("Pair potential"));
     potentialX_ = NewAxis(potentialChart_, QStringLiteral("r"), Qt::AlignBottom);
     potentialY_ = NewAxis(potentialChart_, QStringLiteral("U(r)"), Qt::AlignLeft);
-    PotentialView = new QChartView(potentialChart_, this);
-    PotentialView->setRenderHint(QPainter::Antialiasing, true);
+    PotentialView = new TimedChartView(potentialChart_, this, paintTime_);
 }
 
 // ---------------------------------------------------------------------------
@@ -192,11 +209,18 @@ void TPlotsWindow::BuildPotentialChart() {
 void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int stepCount) {
     if (!isVisible() || isMinimized()) return;
     const auto now = std::chrono::steady_clock::now();
-    if (sampled_ && now - lastSample_ < kSampleInterval) return;
+    if (sampled_ && now - lastSample_ < interval_) return;
+    // What the last sample cost: its paints since, and the computing below.
+    auto cost = paintTime_;
     lastSample_ = now;
     sampled_ = true;
     Sample(s, sw, stepCount);
     if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
+    cost += std::chrono::steady_clock::now() - now;
+    paintTime_ = {};
+    // The energy of 100 taons alone costs several steps: space the samples
+    // so that they take at most 1 / kCostShare of the run.
+    interval_ = std::max<std::chrono::steady_clock::duration>(kSampleInterval, cost * kCostShare);
 }
 
 void TPlotsWindow::ParametersChanged(const TaonState& s, bool mode1) {

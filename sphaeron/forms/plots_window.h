@@ -26,8 +26,10 @@ namespace sphaeron::forms {
 
 class TPlotsWindow : public QMainWindow {
 public:
-    // Samples are taken at most this often during a run.
+    // Samples are taken at most this often during a run, and further apart
+    // when a sample takes more than 1 / kCostShare of this time.
     static constexpr std::chrono::milliseconds kSampleInterval{100};
+    static constexpr int kCostShare = 25;
     static constexpr int kHistogramBins = 120;
     static constexpr int kPotentialPoints = 600;
 
@@ -37,8 +39,8 @@ public:
     ~TPlotsWindow() override;
 
     // After every step of a run. Takes a sample only while the window is
-    // shown and the last sample is at least kSampleInterval old, so that it
-    // costs next to nothing otherwise.
+    // shown and the last sample is old enough (kSampleInterval, kCostShare),
+    // so that it costs next to nothing otherwise.
     void StepDone(const TaonState& s, const StepSwitches& sw, int stepCount);
     // A parameter may have changed: the potentials and the well marks are
     // drawn anew (while the window is shown).
@@ -96,6 +98,8 @@ private:
     long double limit_ = 2;  // the distance range of both lower charts
     long sampleCount_ = 0;
     std::chrono::steady_clock::time_point lastSample_{};
+    std::chrono::steady_clock::duration interval_ = kSampleInterval;
+    std::chrono::steady_clock::duration paintTime_{};  // painting the charts since the last sample
     bool sampled_ = false;
 
     QChart* energyChart_ = nullptr;
