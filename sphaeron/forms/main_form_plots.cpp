@@ -48,17 +48,21 @@ void TMainForm::Plots1Click() {
         for (QLineEdit* field : ParameterFields) field->installEventFilter(watch);
         connect(RB1, &QRadioButton::toggled, watch, [watch] { watch->Changed(); });
         // Beside the main window, right or left, where the screen has room;
-        // else at the right edge of the screen.
+        // else at the right edge of the screen. Inside the screen in any
+        // case (the title bar not known before the window is shown).
         if (QScreen* screen = this->screen()) {
             const QRect room = screen->availableGeometry();
             const QRect main = frameGeometry();
-            const int w = Plots->frameGeometry().width();
+            constexpr int kTitle = 32;
+            Plots->resize(std::min(Plots->width(), room.width()), std::min(Plots->height(), room.height() - kTitle));
+            const int w = Plots->width(), h = Plots->height() + kTitle;
             int x = room.right() + 1 - w;
             if (main.right() + 1 + w <= room.right() + 1)
                 x = main.right() + 1;
             else if (main.left() - w >= room.left())
                 x = main.left() - w;
-            Plots->move(std::max(x, room.left()), std::max(main.top(), room.top()));
+            const int y = std::clamp(main.top(), room.top(), room.bottom() + 1 - h);
+            Plots->move(std::max(x, room.left()), std::max(y, room.top()));
         }
     }
     if (Plots->isVisible()) {
