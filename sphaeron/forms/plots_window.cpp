@@ -218,6 +218,7 @@ void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int step
     if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
     cost += std::chrono::steady_clock::now() - now;
     paintTime_ = {};
+    timeSpent_ += cost;
     // The energy of 100 taons alone costs several steps: space the samples
     // so that they take at most 1 / kCostShare of the run.
     interval_ = std::max<std::chrono::steady_clock::duration>(kSampleInterval, cost * kCostShare);
@@ -238,6 +239,9 @@ void TPlotsWindow::Refresh(const TaonState& s, const StepSwitches& sw, int stepC
     lastSample_ = std::chrono::steady_clock::now();
     sampled_ = true;
     Sample(s, sw, stepCount);
+    // The first samples of a run are spaced by what this one cost.
+    interval_ = std::max<std::chrono::steady_clock::duration>(
+        kSampleInterval, (std::chrono::steady_clock::now() - lastSample_) * kCostShare);
     DrawPotentials(s, sw.Mode1);
 }
 

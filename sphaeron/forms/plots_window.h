@@ -76,6 +76,9 @@ public:
     const PotentialCurves& Potentials() const { return potentials_; }
     // Samples taken so far (each a full energy and distance update).
     long SampleCount() const { return sampleCount_; }
+    // Time the samples of runs took, computing and painting (up to the
+    // paints of the last one).
+    std::chrono::steady_clock::duration TimeSpent() const { return timeSpent_; }
 
 private:
     void BuildMenu();
@@ -100,6 +103,7 @@ private:
     std::chrono::steady_clock::time_point lastSample_{};
     std::chrono::steady_clock::duration interval_ = kSampleInterval;
     std::chrono::steady_clock::duration paintTime_{};  // painting the charts since the last sample
+    std::chrono::steady_clock::duration timeSpent_{};
     bool sampled_ = false;
 
     QChart* energyChart_ = nullptr;
