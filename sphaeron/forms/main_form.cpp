@@ -180,6 +180,7 @@ void TMainForm::BuildMenus() {
     ShowNumbersOfPoints = checkItem(View1, "Show Numbers of Points", &TMainForm::ShowNumbersOfPointsClick,
                                     QKeySequence(Qt::Key_F7));
     MoveToCenter = item(View1, "Move to center", &TMainForm::MoveToCenterClick, QKeySequence(Qt::Key_F8));
+    Plots1 = item(View1, "Plots", &TMainForm::Plots1Click, QKeySequence(Qt::Key_F9));
 
     // "Manager" is never shown; its items act through their keys only.
     Manager = new QMenu(QStringLiteral("Manager"), this);
@@ -686,6 +687,7 @@ void TMainForm::RunLoop(int n) {
             if (s.TimeDisplayOn) ShowStepCount(n);
             DrawTaonScene();
             if (ShowList->isChecked()) FillListing();
+            if (Plots) PlotsStepDone(sw, n);
         } catch (const std::exception& e) {
             // The failing step ends the run: the message, then the idle look.
             s.Stopped = true;
@@ -842,6 +844,7 @@ void TMainForm::FillParameterFields() {
     for (int i = 0; i < kParameterCount; ++i)
         ParameterFields[static_cast<std::size_t>(i)]->setText(
             QString::fromLatin1(common::FormatReal(*ParameterField(State(), i), sep)));
+    PlotsRefresh();
 }
 
 void TMainForm::New1Click() {
