@@ -6,14 +6,17 @@
 #include "common/fpcheck.h"
 #include "sphaeron/core/literal_step.h"
 #include "sphaeron/core/observables_sum.h"
+#include "sphaeron/core/zero_ranges.h"
 
 namespace sphaeron {
 
 // Each potential is the exponential factor of its slope, formed by the same
-// operations, so the step can hand the one it has already computed.
+// operations, so the step can hand the one it has already computed; where
+// that factor is known to be +0 without a flag it is not formed.
 
 long double CorePotential(long double r) {
     long double u = 4.725L * r;
+    if (detail::CoreIsZero(u)) return 0.0L;
     long double lnu = std::log(u);
     long double u19 = std::exp(19.0L * lnu);
     return std::exp((-u19) * lnu);
@@ -21,6 +24,7 @@ long double CorePotential(long double r) {
 
 long double LayerPotential(long double b, long double r) {
     long double w = b * r;
+    if (detail::ReachZeroable(b) && detail::LayerIsZero(w)) return 0.0L;
     long double lnw = std::log(w);
     long double s = 2.5L - std::exp(20.0L * lnw);
     long double y = std::exp(-1.0L * std::log(0.1L * b * r)) * s;

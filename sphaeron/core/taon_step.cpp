@@ -14,6 +14,7 @@
 #include "sphaeron/core/observables.h"
 #include "sphaeron/core/observables_sum.h"
 #include "sphaeron/core/worker_pool.h"
+#include "sphaeron/core/zero_ranges.h"
 
 namespace sphaeron {
 
@@ -53,12 +54,16 @@ void LiteralTaonStep(TaonState& s, const StepSwitches& sw) {
 // an exact zero that no sum can feel and that cannot hide a fault: an
 // exponential of an argument far below the smallest subnormal, and a whole
 // term whose exponential factor is such a zero while its other factor is
-// provably finite (see the zero ranges below). A zero term may come out as
+// provably finite (see zero_ranges.h). A zero term may come out as
 // +0 where the written one is -0: the force sum starts at +0 and adds each
 // summand to it, and x + (+-0) is x for x != 0 while -0 + +0 is +0, so the
 // sign of a zero never reaches a force. Faults are read from the status
 // flags of every thread; when one is seen, the written procedure is replayed
 // with a check after every operation to find the first fault and its text.
+
+using detail::CoreIsZero;
+using detail::LayerIsZero;
+using detail::ReachZeroable;
 
 namespace {
 
@@ -68,27 +73,6 @@ inline long double ExpZ(long double y) {
     if (std::isless(y, kZeroExpBelow)) return 0.0L;
     return std::exp(y);
 }
-
-// Zero ranges, decided from w = b r and u = 4.725 r by comparisons alone.
-// The smallest subnormal is 2^-16445 = e^-11398.8, so exp(y) is +0 for
-// y < -11400, with no flag but underflow and inexact (both silent).
-//
-// Layer, for 1.5625 <= w < 1e100 and a reach factor 1e-100 <= b <= 1e100:
-//   the bump exponent y = (Power(0.1 b r, -1) s) ln w with s = 2.5 - w^20 is
-//   -(10/w)(w^20 - 2.5) ln w up to a few units of the last place; both
-//   (w^20 - 2.5)/w and ln w are positive and increasing for w > 1.05, so
-//   y <= y(1.5625) = -21500 and e = exp(y) = +0. Every other operation of
-//   the term stays finite and raises nothing: w^20 < 1e2000 and w^18 < 1e1800
-//   (20 ln w < 4606 < 11356); r = w/b lies in [1.5e-100, 1e200], so
-//   r^-2 = exp(-2 ln r) lies in [1e-400, 1e200]; Power(0.1 b, -1) and 200 b
-//   lie in [1e-99, 1e101] and 0.1 b r = w/10 >= 0.156; so q1, q2 and q stay
-//   below 1e2400. The term e q is therefore +-0 with no flag raised.
-// Core, for 1.75 <= u < 1e200: y = -u^19 ln u <= -(41500)(0.5596) = -23200,
-//   so exp(y) = +0; u^18 < 1e3600, u^19 < 1e3800 and 19 ln u + 1 < 8800
-//   are finite and the factor p is below 1e3605: the term is +-0, no flag.
-constexpr long double kLayerZeroFrom = 1.5625L, kLayerZeroBelow = 1e100L;
-constexpr long double kReachZeroMin = 1e-100L, kReachZeroMax = 1e100L;
-constexpr long double kCoreZeroFrom = 1.75L, kCoreZeroBelow = 1e200L;
 
 constexpr int kLayers = 15;  // five reach factors per group, groups 1 .. 3
 
@@ -119,8 +103,10 @@ struct PairEval {
     bool haveR2 = false, haveCore = false;
     long double r2 = 0, core = 0;
     bool have[kLayers] = {};
-    long double value[kLayers] = {};
-    long double evalue[kLayers] = {};    // exponential factors: the layer potentials
+    // Set where have[] is set (the layer's term and its exponential factor,
+    // which is the layer potential); left uninitialised otherwise.
+    long double value[kLayers];
+    long double evalue[kLayers];
     long double coreE = 0, shellE = 0;  // the core potential, the shell's exponential
 
     long double R2() {
@@ -135,7 +121,7 @@ struct PairEval {
         if (haveCore) return core;
         haveCore = true;
         long double u = 4.725L * r;
-        if (std::isgreaterequal(u, kCoreZeroFrom) && std::isless(u, kCoreZeroBelow)) return core = coreE = 0.0L;
+        if (CoreIsZero(u)) return core = coreE = 0.0L;
         long double lnu = std::log(u);
         long double u19 = std::exp(19.0L * lnu);
         long double y = (-u19) * lnu;
@@ -152,8 +138,10 @@ struct PairEval {
         have[k] = true;
         faults |= c.faults;
         long double w = c.b * r;
-        if (c.zeroable && std::isgreaterequal(w, kLayerZeroFrom) && std::isless(w, kLayerZeroBelow))
-            return value[k] = 0.0L;  // evalue[k] stays +0
+        if (c.zeroable && LayerIsZero(w)) {
+            evalue[k] = 0.0L;
+            return value[k] = 0.0L;
+        }
         long double lnw = std::log(w);
         long double s = 2.5L - std::exp(20.0L * lnw);
         long double px = std::exp(-1.0L * std::log(c.b01 * r));
@@ -272,7 +260,7 @@ void StepEngine::Impl::Prepare(const TaonState& s, const StepSwitches& sw, int m
         c.p01b = std::exp(-1.0L * std::log(c.b01));
         c.b200 = c.b * 200.0L;
         c.faults = common::FpFaults();
-        c.zeroable = std::isgreaterequal(c.b, kReachZeroMin) && std::islessequal(c.b, kReachZeroMax);
+        c.zeroable = ReachZeroable(c.b);
         c.canon = l;
         for (int e = 0; e < l; ++e) {
             if (std::memcmp(&rc[e].b, &c.b, 10) == 0) {
