@@ -6,6 +6,7 @@
 
 #include "common/errors.h"
 #include "common/exact_text.h"
+#include "common/version.h"
 #include "duoplex/core/grav_json.h"
 #include "tools/cli_support.h"
 
@@ -121,7 +122,7 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         ->expected(1)
         ->allow_extra_args(false);
 
-    std::vector<std::string> extra = tools::ParseCommandLine(app, DUOPLEX_VERSION, argc, argv);
+    std::vector<std::string> extra = tools::ParseCommandLine(app, common::kVersion, argc, argv);
     try {
         for (const std::string& s : sets) o.sets.push_back(ParseSet(s));
     } catch (const CLI::ValidationError& e) {
