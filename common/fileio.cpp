@@ -143,6 +143,19 @@ bool CanOpenForRead(const std::string& path) {
 
 namespace {
 
+void WriteAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    for (std::size_t left = size; left > 0;) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
 // The file a write is meant for: a symbolic link stands for the file it
 // names, so replacing the document keeps the link and changes its target.
 std::string WriteTarget(const std::string& path) {
@@ -166,16 +179,7 @@ void WriteInPlace(const std::string& path, const void* data, std::size_t size) {
     int raw = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (raw < 0) ThrowFileError(errno);
     Fd fd(raw);
-    const char* p = static_cast<const char*>(data);
-    for (std::size_t left = size; left > 0;) {
-        ssize_t n = ::write(fd.get(), p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ThrowFileError(errno);
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    WriteAll(fd.get(), data, size);
     if (::close(fd.release()) != 0) ThrowFileError(errno);
 }
 
@@ -219,17 +223,7 @@ void WriteFileAtomic(const std::string& requested, const void* data, std::size_t
     }
     ::fchmod(fd.get(), mode);
 
-    const char* p = static_cast<const char*>(data);
-    std::size_t left = size;
-    while (left > 0) {
-        ssize_t n = ::write(fd.get(), p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ThrowFileError(errno);
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    WriteAll(fd.get(), data, size);
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) ThrowFileError(errno);
     if (::close(fd.release()) != 0) ThrowFileError(errno);
     if (::rename(tmpl.c_str(), path.c_str()) != 0) ThrowFileError(errno);
