@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "common/errors.h"
@@ -140,9 +141,59 @@ bool CanOpenForRead(const std::string& path) {
     return ok;
 }
 
-void WriteFileAtomic(const std::string& path, const void* data, std::size_t size, std::string_view program) {
-    if (path.empty()) ThrowFileError(ENOENT);
-    if (path.back() == '/') ThrowFileError(EISDIR);
+namespace {
+
+void WriteAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    for (std::size_t left = size; left > 0;) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowFileError(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// The file a write is meant for: a symbolic link stands for the file it
+// names, so replacing the document keeps the link and changes its target.
+std::string WriteTarget(const std::string& path) {
+    struct stat lst;
+    if (::lstat(path.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) return path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        std::string target(real);
+        std::free(real);
+        return target;
+    }
+    // A link to a file that does not exist yet: the file it names.
+    std::string link(static_cast<std::size_t>(lst.st_size > 0 ? lst.st_size : 4096) + 1, '\0');
+    ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0) return path;
+    link.resize(static_cast<std::size_t>(n));
+    return link.front() == '/' ? link : FolderOf(path) + "/" + link;
+}
+
+// Devices and pipes cannot be replaced: they are written as they are.
+void WriteInPlace(const std::string& path, const void* data, std::size_t size) {
+    int raw = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (raw < 0) ThrowFileError(errno);
+    Fd fd(raw);
+    WriteAll(fd.get(), data, size);
+    if (::close(fd.release()) != 0) ThrowFileError(errno);
+}
+
+}  // namespace
+
+void WriteFileAtomic(const std::string& requested, const void* data, std::size_t size, std::string_view program) {
+    if (requested.empty()) ThrowFileError(ENOENT);
+    if (requested.back() == '/') ThrowFileError(EISDIR);
+    const std::string path = WriteTarget(requested);
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+        WriteInPlace(path, data, size);
+        return;
+    }
     std::string folder = FolderOf(path);
     CheckWritable(folder, true);
     CheckWritable(path, false);
@@ -172,17 +223,7 @@ void WriteFileAtomic(const std::string& path, const void* data, std::size_t size
     }
     ::fchmod(fd.get(), mode);
 
-    const char* p = static_cast<const char*>(data);
-    std::size_t left = size;
-    while (left > 0) {
-        ssize_t n = ::write(fd.get(), p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ThrowFileError(errno);
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    WriteAll(fd.get(), data, size);
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) ThrowFileError(errno);
     if (::close(fd.release()) != 0) ThrowFileError(errno);
     if (::rename(tmpl.c_str(), path.c_str()) != 0) ThrowFileError(errno);

@@ -98,7 +98,7 @@ duoplex::GravBytes Record(State& st) {
 void Save(State& st, const std::filesystem::path& file) {
     std::string path = file.string();
     duoplex::GravBytes bytes = Record(st);
-    common::WriteFileAtomic(path, bytes.data(), bytes.size());
+    common::WriteFileAtomic(path, bytes.data(), bytes.size(), "duoplex");
     st.path = path;
 }
 

@@ -83,4 +83,19 @@ std::vector<long double> Reals(const std::string& option, const std::string& tex
     return values;
 }
 
+void ParseDocumentCommandLine(CLI::App& app, const std::string& version, int argc, char** argv,
+                              const std::string& input, const std::vector<std::string>& setTexts,
+                              const std::function<void(const std::string&)>& takeSet) {
+    const std::string program = app.get_name();
+    std::vector<std::string> extra = ParseCommandLine(app, version, argc, argv);
+    try {
+        for (const std::string& s : setTexts) takeSet(s);
+    } catch (const CLI::ValidationError& e) {
+        BadCommandLine(program, e.what());
+    }
+    for (const std::string& a : extra)
+        if (!a.empty() && a[0] == '-') BadCommandLine(program, "unknown option '" + a + "'");
+    if (!extra.empty()) BadCommandLine(program, "more than one input document ('" + input + "', '" + extra[0] + "')");
+}
+
 }  // namespace tools

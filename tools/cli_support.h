@@ -1,6 +1,7 @@
 #pragma once
 // Command-line pieces shared by the headless tools, on CLI11.
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@ namespace tools {
 // stderr and exits with 2. Arguments that name no option come back: the
 // caller decides about them (UnknownOption, TooManyInputs).
 std::vector<std::string> ParseCommandLine(CLI::App& app, const std::string& version, int argc, char** argv);
+
+// ParseCommandLine for a tool with one input document and repeated
+// --set NAME=VALUE texts: each text goes to `takeSet` (which throws
+// CLI::ValidationError for a bad one); a left-over option or a second
+// document is a bad command line.
+void ParseDocumentCommandLine(CLI::App& app, const std::string& version, int argc, char** argv,
+                              const std::string& input, const std::vector<std::string>& setTexts,
+                              const std::function<void(const std::string&)>& takeSet);
 
 // Prints "<name>: <message>" and the hint to --help on stderr, exits 2.
 [[noreturn]] void BadCommandLine(const std::string& program, const std::string& message);

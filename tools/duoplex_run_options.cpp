@@ -6,6 +6,7 @@
 
 #include "common/errors.h"
 #include "common/exact_text.h"
+#include "common/version.h"
 #include "duoplex/core/grav_json.h"
 #include "tools/cli_support.h"
 
@@ -121,15 +122,8 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         ->expected(1)
         ->allow_extra_args(false);
 
-    std::vector<std::string> extra = tools::ParseCommandLine(app, DUOPLEX_VERSION, argc, argv);
-    try {
-        for (const std::string& s : sets) o.sets.push_back(ParseSet(s));
-    } catch (const CLI::ValidationError& e) {
-        tools::BadCommandLine(kProgram, e.what());
-    }
-    for (const std::string& a : extra)
-        if (!a.empty() && a[0] == '-') tools::BadCommandLine(kProgram, "unknown option '" + a + "'");
-    if (!extra.empty()) tools::BadCommandLine(kProgram, "more than one input document ('" + o.in + "', '" + extra[0] + "')");
+    tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
+                                    [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
     for (const auto& s : o.sets)
         if (s.first == kDTOffset && o.dt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
 

@@ -120,15 +120,8 @@ RunOptions ParseRunOptions(int argc, char** argv) {
     })->group(picture);
     app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
 
-    std::vector<std::string> extra = tools::ParseCommandLine(app, common::kVersion, argc, argv);
-    try {
-        for (const std::string& s : sets) o.sets.push_back(ParseSet(s));
-    } catch (const CLI::ValidationError& e) {
-        tools::BadCommandLine(kProgram, e.what());
-    }
-    for (const std::string& a : extra)
-        if (!a.empty() && a[0] == '-') tools::BadCommandLine(kProgram, "unknown option '" + a + "'");
-    if (!extra.empty()) tools::BadCommandLine(kProgram, "more than one input document ('" + o.in + "', '" + extra[0] + "')");
+    tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
+                                    [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
     for (const auto& s : o.sets)
         if (s.first == 0 && o.haveDt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
 

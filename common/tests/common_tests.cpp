@@ -196,6 +196,23 @@ TEST_F(TempDir, AtomicWritesLeaveThePreviousFileOnFailure) {
     EXPECT_EQ(1, files);
 }
 
+// A link stays a link: the write replaces the file it names, whether that
+// exists or not, and a pipe or device is written where it is.
+TEST_F(TempDir, AtomicWritesThroughLinksKeepTheLink) {
+    std::filesystem::create_directory(Path("real"));
+    WriteFileAtomic(Path("real/doc"), std::string("first"));
+    std::filesystem::create_symlink("real/doc", Path("link"));
+    std::filesystem::create_symlink(Path("real/new"), Path("dangling"));
+    WriteFileAtomic(Path("link"), std::string("second"));
+    WriteFileAtomic(Path("dangling"), std::string("third"));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link")));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling")));
+    EXPECT_EQ("second", ReadWholeFile(Path("real/doc")));
+    EXPECT_EQ("third", ReadWholeFile(Path("real/new")));
+    WriteFileAtomic("/dev/null", std::string("gone"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
 TEST_F(TempDir, FullDiskReportsDiskFullAndKeepsThePreviousFile) {
     WriteFileAtomic(Path("doc"), std::string(100, 'a'));
     // A file size limit stands in for a full disk; the child reports through

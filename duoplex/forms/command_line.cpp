@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/version.h"
+
 namespace duoplex::forms {
 
 namespace {
@@ -16,7 +18,7 @@ struct Parser {
 
     Parser() {
         app.add_option("FILE", file, "the document to open")->type_name("");
-        app.set_version_flag("--version", std::string(kProgram) + " " + DUOPLEX_VERSION, "Print the version and exit");
+        app.set_version_flag("--version", std::string(kProgram) + " " + common::kVersion, "Print the version and exit");
     }
 };
 

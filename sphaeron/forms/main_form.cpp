@@ -293,6 +293,7 @@ void TMainForm::RunLoop(int n) {
             if (s.TimeDisplayOn) ShowStepCount(n);
             DrawTaonScene();
             if (ShowList->isChecked()) FillListing();
+            if (Plots) PlotsStepDone(sw, n);
         } catch (const std::exception& e) {
             // The failing step ends the run: the message, then the idle look.
             s.Stopped = true;

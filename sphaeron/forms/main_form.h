@@ -35,6 +35,7 @@ namespace sphaeron::forms {
 
 class TEditDlg;
 class TAboutBox;
+class TPlotsWindow;
 class NumberKeyFilter;
 
 class TMainForm : public QMainWindow {
@@ -224,6 +225,15 @@ public:
     void ShowRunLook(bool running);
     // Step counter as shown in LTime.
     void ShowStepCount(int n);
+
+    // ---- the plots window (main_form_plots.cpp) ----------------------------
+    QAction* Plots1 = nullptr;      // View, "Plots" (F9)
+    TPlotsWindow* Plots = nullptr;  // made at the first F9
+    void Plots1Click();
+    StepSwitches PlotsSwitches() const;
+    void PlotsStepDone(const StepSwitches& sw, int n);  // after each step of a run
+    void PlotsParametersChanged();
+    void PlotsRefresh();  // new parameters and taons
 
 protected:
     void closeEvent(QCloseEvent* event) override;

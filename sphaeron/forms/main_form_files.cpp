@@ -54,6 +54,7 @@ void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(sess
 void TMainForm::FillParameterFields() {
     const auto texts = session_.ParameterTexts(Separator());
     for (std::size_t i = 0; i < texts.size(); ++i) ParameterFields[i]->setText(QString::fromLatin1(texts[i]));
+    PlotsRefresh();
 }
 
 void TMainForm::New1Click() {

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/small_fs.h"
 #include "duoplex/core/tests/test_files.h"
 #include "duoplex/forms/main_form.h"
 #include "gui_test_support.h"
@@ -197,13 +198,10 @@ TEST_F(DuoplexFileFaults, FullFileSystemKeepsThePreviousFile) {
     ScratchDir dir;
     std::string mountPoint = dir.File("small");
     std::filesystem::create_directory(mountPoint);
-    constexpr int kNoMount = 77;
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16k") != 0)
-            ::_exit(kNoMount);
+        testsupport::MountSmallFileSystemOrExit(mountPoint, "16k");
         std::string doc = mountPoint + "/doc.grav";
         if (Save(doc) != Texts{}) ::_exit(1);
         const std::string previous = ReadBytes(doc);
@@ -233,7 +231,7 @@ TEST_F(DuoplexFileFaults, FullFileSystemKeepsThePreviousFile) {
         ::_exit(0);
     }
     int code = WaitForChild(pid);
-    if (code == kNoMount) GTEST_SKIP() << "no tmpfs mount allowed here";
+    if (code == testsupport::kNoSmallFileSystem) GTEST_SKIP() << testsupport::SmallFileSystemSkipReason(mountPoint);
     EXPECT_EQ(code, 0);
 }
 

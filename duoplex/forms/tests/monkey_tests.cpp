@@ -8,7 +8,7 @@
 // outside the test's temporary folder.
 //
 // DUOPLEX_MONKEY_SEED chooses the sequence (a failure prints it), and
-// DUOPLEX_MONKEY_ACTIONS its length.
+// DUOPLEX_MONKEY_ACTIONS its length (tests/support/monkey.h).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,7 +30,6 @@
 #include <filesystem>
 #include <limits>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -43,7 +42,9 @@
 #include "duoplex/core/tests/test_files.h"
 #include "duoplex/forms/main_form.h"
 #include "gui_test_support.h"
+#include "monkey_pool.h"
 #include "tests/support/app_environment.h"
+#include "tests/support/monkey.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/typing.h"
 
@@ -55,6 +56,7 @@ using testing::Bytes;
 using testing::ReadBytes;
 using testing::StateImage;
 using testing::WriteBytes;
+using namespace monkey;
 
 // ---------------------------------------------------------------------------
 // The process: a temporary folder that holds the documents and stands in for
@@ -87,90 +89,13 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
 // outside the temporary folder; other programs' files in those shared
 // folders are none of the window's doing.
 bool OneOfOurNames(const std::string& name) {
-    return name.rfind(".duoplex-", 0) == 0 || name.rfind(".grav") != std::string::npos ||
-           name.rfind("monkey", 0) == 0;
+    return name.rfind(".duoplex-", 0) == 0 || name.rfind(".grav") != std::string::npos || name == "notes.md";
 }
 
 class OutsideWrites : public testsupport::OutsideWrites {
 public:
     OutsideWrites() : testsupport::OutsideWrites(gFolders, OneOfOurNames) {}
 };
-
-// ---------------------------------------------------------------------------
-// The documents and names the scripted dialogs answer with.
-
-enum class Kind { Good, Short, Folder, Missing, LongName, ReadOnlyFile, ReadOnlyFolder, Relative, Cancel };
-
-struct FileChoice {
-    std::string path;
-    Kind kind;
-};
-
-std::string LongName() { return gFolders.docs + "/monkey" + std::string(300, 'n') + ".grav"; }
-
-std::vector<FileChoice> MakeOpenChoices(std::mt19937& rng) {
-    const std::string& d = gFolders.docs;
-    auto write = [](const std::string& path, PlanarState s, std::size_t extra = 0) {
-        GravRecord r = RecordOfState(s);
-        WriteBytes(path, Bytes(EncodeGravRecord(r)) + std::string(extra, '+'));
-    };
-    using L = std::numeric_limits<long double>;
-    PlanarState s;
-    ResetToStartValues(s);
-    s.Snapshot[250] = 0xAB;  // unused bytes that must be carried
-    for (int i = 0; i < 30; ++i) DoStep(s, {FunctionChoice::F_PE, true, 1});
-    write(d + "/stepped.grav", s);
-    ApplyConfiguration(s, *RefreshConfiguration(FunctionChoice::F_PES, false));
-    s.DT = 0.005L;
-    write(d + "/pes-long.grav", s, 44);
-    PlanarState e = s;
-    e.X[2] = L::quiet_NaN();
-    write(d + "/nan.grav", e);
-    e = s;
-    e.B[1] = L::infinity();
-    e.A[2] = L::quiet_NaN();
-    write(d + "/inf.grav", e);
-    e = s;
-    e.DT = LDBL_MAX;
-    e.SpeedX[1] = -LDBL_MAX;
-    write(d + "/largest.grav", e);
-    e = s;
-    e.SpeedY[1] = L::denorm_min();
-    e.X[3] = LDBL_MIN;
-    write(d + "/denormal.grav", e);
-    WriteBytes(d + "/zero.grav", std::string(256, '\0'));
-    std::string random(256, '\0');
-    for (char& c : random) c = static_cast<char>(rng());
-    WriteBytes(d + "/random.grav", random);
-    WriteBytes(d + "/short.grav", std::string(255, '\x01'));
-    WriteBytes(d + "/empty.grav", "");
-    fs::create_directories(d + "/folder.grav");
-    return {
-        {d + "/stepped.grav", Kind::Good},   {d + "/pes-long.grav", Kind::Good}, {d + "/nan.grav", Kind::Good},
-        {d + "/inf.grav", Kind::Good},       {d + "/largest.grav", Kind::Good},  {d + "/denormal.grav", Kind::Good},
-        {d + "/zero.grav", Kind::Good},      {d + "/random.grav", Kind::Good},   {d + "/short.grav", Kind::Short},
-        {d + "/empty.grav", Kind::Short},    {d + "/folder.grav", Kind::Folder}, {d + "/none.grav", Kind::Missing},
-        {d + "/no/doc.grav", Kind::Missing}, {LongName(), Kind::LongName},       {"", Kind::Cancel},
-    };
-}
-
-std::vector<FileChoice> MakeSaveChoices() {
-    const std::string& d = gFolders.docs;
-    WriteBytes(d + "/readonly.grav", std::string(256, 'r'));
-    ::chmod((d + "/readonly.grav").c_str(), 0444);
-    fs::create_directories(d + "/locked");
-    WriteBytes(d + "/locked/doc.grav", std::string(256, 'l'));
-    ::chmod((d + "/locked").c_str(), 0555);
-    return {
-        {d + "/out1.grav", Kind::Good},           {d + "/out2.grav", Kind::Good},
-        {"relative.grav", Kind::Relative},        {d + "/readonly.grav", Kind::ReadOnlyFile},
-        {d + "/locked/doc.grav", Kind::ReadOnlyFolder}, {d + "/locked/new.grav", Kind::ReadOnlyFolder},
-        {d + "/folder.grav", Kind::Folder},       {d + "/no/doc.grav", Kind::Missing},
-        {LongName(), Kind::LongName},             {"", Kind::Cancel},
-    };
-}
-
-// ---------------------------------------------------------------------------
 
 const char* const kGoodTexts[] = {"0",       "1",     "-2",       "3,5",     "0,424",   "2",      "5",
                                   "1E3",     "-1,5E-7", "  2,25 ", "1E-4950", "1,18E4932", "0,05", "0,001",
@@ -187,6 +112,8 @@ struct MonkeyDialogs : common::qt::Dialogs {
     TMainForm* form = nullptr;
     std::deque<FileChoice> answers;
     std::vector<Message> messages;
+    std::vector<std::string> questions;
+    bool yes = false;  // the answer to the next question
     int asked = 0;
 
     std::optional<QString> Answer() {
@@ -200,7 +127,10 @@ struct MonkeyDialogs : common::qt::Dialogs {
     std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override { return Answer(); }
     std::optional<QString> SaveFileName(QWidget*, const QString&, const QString&) override { return Answer(); }
     void Information(QWidget* parent, const QString& text) override { Failure(parent, text); }
-    bool Confirm(QWidget*, const QString&) override { return false; }
+    bool Confirm(QWidget*, const QString& text) override {
+        questions.push_back(text.toStdString());
+        return yes;
+    }
     void Failure(QWidget*, const QString& text) override {
         Message m{text.toStdString(), false};
         std::vector<QLineEdit*> fields = {form->EditDifferent};
@@ -212,16 +142,8 @@ struct MonkeyDialogs : common::qt::Dialogs {
     }
 };
 
-bool IsArithmeticText(const std::string& t) {
-    return t == common::kInvalidOperationText || t == common::kDivisionByZeroText || t == common::kOverflowText;
-}
-
-bool IsFileText(const std::string& t) {
-    static const std::set<std::string> texts = {"File not found",    "File access denied", "Invalid filename",
-                                                "Too many open files", "Read beyond end of file", "Disk full"};
-    static const std::regex io("I/O error [0-9]+");
-    return texts.count(t) != 0 || std::regex_match(t, io);
-}
+using testsupport::IsArithmeticText;
+using testsupport::IsFileText;
 
 // A message a redraw may bring: an arithmetic fault or an A edit that does
 // not hold a number.
@@ -229,12 +151,12 @@ bool IsDrawingText(const Message& m) { return IsArithmeticText(m.text) || m.name
 
 class Monkey {
 public:
-    Monkey(unsigned seed, int actions) : seed_(seed), target_(actions), rng_(seed) {
+    Monkey() : run_("DUOPLEX", 20240607, 10000) {
         dialogs_.form = nullptr;
         form_ = std::make_unique<TMainForm>(dialogs_);
         dialogs_.form = form_.get();
-        openChoices_ = MakeOpenChoices(rng_);
-        saveChoices_ = MakeSaveChoices();
+        openChoices_ = MakeOpenChoices(gFolders.docs, run_.Random());
+        saveChoices_ = MakeSaveChoices(gFolders.docs);
         form_->show();
         form_->activateWindow();
         (void)QTest::qWaitForWindowActive(form_.get());
@@ -246,19 +168,21 @@ public:
     std::string Run() {
         if (!outside_.Watching()) return "no folder outside could be watched";
         Require(dialogs_.messages.empty(), "the start-up showed a message");
-        while (done_ < target_ && failure_.empty()) {
+        while (!run_.Over()) {
             feeder_.start();
             inRun_ = false;
             Act(false);
             feeder_.stop();
-            if (failure_.empty()) Require(form_->State.Stopped, "a run outlived its Go click");
-            if (failure_.empty()) CheckIdleLook();
+            if (run_.Failure().empty()) Require(form_->State.Stopped, "a run outlived its Go click");
+            if (run_.Failure().empty()) CheckIdleLook();
         }
-        if (failure_.empty()) CheckPicture();
+        if (run_.Failure().empty()) CheckPicture();
         form_->close();
-        return failure_;
+        return run_.Failure();
     }
-    int Done() const { return done_; }
+    int Done() const { return run_.Done(); }
+    int Target() const { return run_.Target(); }
+    unsigned Seed() const { return run_.Seed(); }
 
     std::string Summary() const {
         int file = 0, arithmetic = 0;
@@ -267,31 +191,18 @@ public:
             arithmetic += IsArithmeticText(m.text);
         }
         std::ostringstream out;
-        out << "seed " << seed_ << ": " << done_ << " actions, " << betweenSteps_ << " of them between the steps of "
+        out << "seed " << run_.Seed() << ": " << run_.Done() << " actions, " << betweenSteps_ << " of them between the steps of "
             << runs_ << " runs; " << dialogs_.messages.size() << " messages (" << file << " file, " << arithmetic
             << " arithmetic, " << dialogs_.messages.size() - file - arithmetic << " conversion); " << opened_
-            << " documents opened, " << saved_ << " saved";
+            << " documents opened, " << saved_ << " saved, " << dialogs_.questions.size() << " questions";
         return out.str();
     }
 
 private:
-    unsigned Pick(unsigned n) { return static_cast<unsigned>(rng_() % n); }
-    bool Chance(unsigned percent) { return Pick(100) < percent; }
-
-    std::string Log() const {
-        std::ostringstream out;
-        out << "seed " << seed_ << " (repeat with DUOPLEX_MONKEY_SEED=" << seed_ << "), action " << done_
-            << "; the last actions:";
-        for (const std::string& a : recent_) out << "\n  " << a;
-        return out.str();
-    }
-    void Require(bool ok, const std::string& what) {
-        if (!ok && failure_.empty()) failure_ = what + "\n" + Log();
-    }
-    void Note(const std::string& action) {
-        recent_.push_back(std::to_string(done_) + (form_->State.Stopped ? " idle: " : " running: ") + action);
-        if (recent_.size() > 25) recent_.pop_front();
-    }
+    unsigned Pick(unsigned n) { return run_.Pick(n); }
+    bool Chance(unsigned percent) { return run_.Chance(percent); }
+    void Require(bool ok, const std::string& what) { run_.Require(ok, what); }
+    void Note(const std::string& action) { run_.Note(form_->State.Stopped ? "idle" : "running", action); }
 
     // Between two steps of a run.
     void Feed() {
@@ -301,7 +212,7 @@ private:
         inRun_ = true;
         ++betweenSteps_;
         CheckBetweenSteps();
-        if (done_ >= target_ || !failure_.empty()) {
+        if (run_.Over()) {
             form_->Go->click();  // the sequence is over: stop the run
         } else {
             Act(true);
@@ -367,7 +278,7 @@ private:
     bool Same(const Look& a, const Look& b) const { return a.state == b.state && a.texts == b.texts; }
 
     void Act(bool running) {
-        ++done_;
+        run_.Count();
         const std::size_t firstMessage = dialogs_.messages.size();
         if (!running && !form_->isVisible()) {  // after "Exit": the window again
             Note("show the window again");
@@ -449,7 +360,7 @@ private:
                         break;
                 }
                 if (!running) Require(form_->State.Snapshot == runSnapshot_, "a run changed the snapshot");
-                if (!idle) Require(form_->State.Stopped || recent_.back().find("Enter") != std::string::npos,
+                if (!idle) Require(form_->State.Stopped || run_.Recent().back().find("Enter") != std::string::npos,
                                    "Stop did not stop the run");
             } else if (what < 77) {
                 NewCommand(before);
@@ -474,8 +385,7 @@ private:
         if (!gEscaped.empty()) Require(false, "an exception escaped a handler: " + gEscaped.front());
         for (std::size_t i = firstMessage; i < dialogs_.messages.size(); ++i) {
             const Message& m = dialogs_.messages[i];
-            Require(IsFileText(m.text) || IsArithmeticText(m.text) || m.namesAField,
-                    "not one of the system's texts: '" + m.text + "'");
+            run_.Shown(m.text, IsFileText(m.text) || IsArithmeticText(m.text) || m.namesAField);
         }
         if (readsNothing) {
             Look now = Now();
@@ -487,7 +397,7 @@ private:
             Require(dialogs_.messages.size() == actionMessage, "a control that reads nothing showed a message");
         }
         for (const std::string& w : outside_.Drain()) Require(false, "written outside the test's folder: " + w);
-        if (done_ % 500 == 0) CheckPicture();
+        if (run_.Done() % 500 == 0) CheckPicture();
     }
 
     void NewDifferent(const Look& before) {
@@ -663,6 +573,11 @@ private:
         Note("Save as " + (c.kind == Kind::Cancel ? std::string("(cancel)") : c.path.substr(0, 60)));
         dialogs_.answers = {c};
         std::size_t first = dialogs_.messages.size();
+        const std::size_t questions = dialogs_.questions.size();
+        if (c.kind == Kind::NotADocument) {
+            WriteBytes(c.path, kNotes);
+            dialogs_.yes = Chance(50);
+        }
         std::error_code ec;
         const bool file = fs::is_regular_file(c.path, ec);
         const std::string old = file ? ReadBytes(c.path) : "";
@@ -676,7 +591,16 @@ private:
                                                           {Kind::Missing, "File not found"},
                                                           {Kind::LongName, "Invalid filename"}};
         Require(Same(Now(), before), "Save as changed the state or a field");
-        if (c.kind == Kind::Good || c.kind == Kind::Relative) {
+        const std::vector<std::string> asked(dialogs_.questions.begin() + static_cast<std::ptrdiff_t>(questions),
+                                             dialogs_.questions.end());
+        Require(asked == (c.kind == Kind::NotADocument ? std::vector<std::string>{kNotesQuestion}
+                                                         : std::vector<std::string>{}),
+                "Save as asked the wrong question");
+        if (c.kind == Kind::NotADocument && !dialogs_.yes) {
+            Require(got.empty() && ReadBytes(c.path) == kNotes && Documents() == files, "No to the question wrote");
+            return;
+        }
+        if (c.kind == Kind::Good || c.kind == Kind::Relative || c.kind == Kind::NotADocument) {
             std::string path = c.kind == Kind::Relative ? gFolders.root + "/cwd/" + c.path : c.path;
             Require(got.empty(), "Save as to a good name showed a message");
             Require(ReadBytes(path) == Bytes(form_->State.Snapshot), "Save as did not write the snapshot");
@@ -742,10 +666,7 @@ private:
                 }
     }
 
-    unsigned seed_;
-    int target_;
-    int done_ = 0;
-    std::mt19937 rng_;
+    testsupport::MonkeyRun run_;
     MonkeyDialogs dialogs_;
     std::unique_ptr<TMainForm> form_;
     std::vector<FileChoice> openChoices_, saveChoices_;
@@ -753,26 +674,17 @@ private:
     bool feeding_ = false, inRun_ = false;
     int runs_ = 0, betweenSteps_ = 0, opened_ = 0, saved_ = 0;
     GravBytes runSnapshot_{};
-    std::deque<std::string> recent_;
     OutsideWrites outside_;
-    std::string failure_;
 };
-
-unsigned EnvNumber(const char* name, unsigned fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? static_cast<unsigned>(std::strtoul(v, nullptr, 10)) : fallback;
-}
 
 TEST(DuoplexMonkey, RandomUserActions) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const unsigned seed = EnvNumber("DUOPLEX_MONKEY_SEED", 20240607);
-    const int actions = static_cast<int>(EnvNumber("DUOPLEX_MONKEY_ACTIONS", 10000));
-    Monkey monkey(seed, actions);
+    Monkey monkey;
     std::string failure = monkey.Run();
-    EXPECT_EQ(failure, "") << "seed " << seed;
-    EXPECT_GE(monkey.Done(), actions);
+    EXPECT_EQ(failure, "") << "seed " << monkey.Seed();
+    EXPECT_GE(monkey.Done(), monkey.Target());
     std::printf("%s\n", monkey.Summary().c_str());
-    RecordProperty("seed", static_cast<int>(seed));
+    RecordProperty("seed", static_cast<int>(monkey.Seed()));
     QLocale::setDefault(QLocale::c());
 }
 

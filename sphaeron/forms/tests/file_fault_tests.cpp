@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tests/support/small_fs.h"
 #include "forms_test_support.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/forms/edit_dlg.h"
@@ -332,13 +333,10 @@ TEST_F(FileFaultTest, FullFileSystemKeepsThePreviousFile) {
     StartWithDocument();
     const std::string mountPoint = Path("small");
     fs::create_directory(mountPoint);
-    constexpr int kNoMount = 77;
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16k") != 0)
-            ::_exit(kNoMount);
+        testsupport::MountSmallFileSystemOrExit(mountPoint, "16k");
         const std::string doc = mountPoint + "/doc.ato";
         if (Write(Writer::SaveAs, doc) != Texts{}) ::_exit(1);
         const std::string previous = Bytes(FileBytes(doc));
@@ -371,7 +369,7 @@ TEST_F(FileFaultTest, FullFileSystemKeepsThePreviousFile) {
         ::_exit(0);
     }
     const int code = WaitForChild(pid);
-    if (code == kNoMount) GTEST_SKIP() << "no memory file system may be mounted here";
+    if (code == testsupport::kNoSmallFileSystem) GTEST_SKIP() << testsupport::SmallFileSystemSkipReason(mountPoint);
     EXPECT_EQ(0, code);
 }
 

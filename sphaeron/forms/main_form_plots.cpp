@@ -1,0 +1,86 @@
+// The main window's side of the plots window: the menu item View, "Plots"
+// (F9) and what the window is told about the run and the parameters.
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+
+#include "sphaeron/forms/main_form.h"
+#include "sphaeron/forms/plots_window.h"
+
+namespace sphaeron::forms {
+
+namespace {
+
+// Tells the plots window when a parameter field or the mode may have
+// changed the parameters. The call is queued so that it comes after the
+// field's own handler, whatever that does with the text.
+class ParameterWatch : public QObject {
+public:
+    ParameterWatch(TMainForm& form, QObject* parent) : QObject(parent), form_(form) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) Changed();
+        return QObject::eventFilter(watched, event);
+    }
+    void Changed() {
+        QTimer::singleShot(0, this, [this] { form_.PlotsParametersChanged(); });
+    }
+
+private:
+    TMainForm& form_;
+};
+
+}  // namespace
+
+StepSwitches TMainForm::PlotsSwitches() const {
+    StepSwitches sw;
+    sw.StopL = StopL->isChecked();
+    sw.Cool = Cool->isChecked();
+    sw.Mode1 = RB1->isChecked();
+    return sw;
+}
+
+void TMainForm::Plots1Click() {
+    if (!Plots) {
+        Plots = new TPlotsWindow(this);
+        auto* watch = new ParameterWatch(*this, Plots);
+        for (QLineEdit* field : ParameterFields) field->installEventFilter(watch);
+        connect(RB1, &QRadioButton::toggled, watch, [watch] { watch->Changed(); });
+        // Beside the main window, right or left, where the screen has room;
+        // else at the right edge of the screen. Inside the screen in any
+        // case (the title bar not known before the window is shown).
+        if (QScreen* screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            const QRect main = frameGeometry();
+            constexpr int kTitle = 32;
+            Plots->resize(std::min(Plots->width(), room.width()), std::min(Plots->height(), room.height() - kTitle));
+            const int w = Plots->width(), h = Plots->height() + kTitle;
+            int x = room.right() + 1 - w;
+            if (main.right() + 1 + w <= room.right() + 1)
+                x = main.right() + 1;
+            else if (main.left() - w >= room.left())
+                x = main.left() - w;
+            const int y = std::clamp(main.top(), room.top(), room.bottom() + 1 - h);
+            Plots->move(std::max(x, room.left()), std::max(y, room.top()));
+        }
+    }
+    if (Plots->isVisible()) {
+        Plots->raise();
+        return;
+    }
+    Plots->show();
+    PlotsRefresh();
+}
+
+void TMainForm::PlotsStepDone(const StepSwitches& sw, int n) { Plots->StepDone(State(), sw, n); }
+
+void TMainForm::PlotsParametersChanged() {
+    if (Plots) Plots->ParametersChanged(State(), RB1->isChecked());
+}
+
+void TMainForm::PlotsRefresh() {
+    if (Plots && Plots->isVisible()) Plots->Refresh(State(), PlotsSwitches(), State().StepCount);
+}
+
+}  // namespace sphaeron::forms

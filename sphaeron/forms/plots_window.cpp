@@ -1,0 +1,401 @@
+#include "sphaeron/forms/plots_window.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QGridLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "common/fileio.h"
+#include "common/numtext.h"
+#include "sphaeron/forms/dialogs.h"
+#include "sphaeron/forms/failure.h"
+
+namespace sphaeron::forms {
+
+namespace {
+
+const QColor kGroupColours[3] = {QColor(0, 255, 0), QColor(255, 255, 0), QColor(255, 0, 0)};
+const QColor kKeColour(0, 255, 255);
+const QColor kPeColour(255, 0, 255);
+const QColor kEColour(255, 255, 255);
+const char* const kCsvFilter = "CSV files (*.csv)|*.csv";
+const char* const kPngFilter = "PNG images (*.png)|*.png";
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTheme(QChart::ChartThemeDark);
+    chart->setTitle(title);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->legend()->setAlignment(Qt::AlignTop);
+    return chart;
+}
+
+QValueAxis* NewAxis(QChart* chart, const QString& title, Qt::Alignment where) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setLabelFormat(QStringLiteral("%.6g"));
+    chart->addAxis(axis, where);
+    return axis;
+}
+
+QLineSeries* AddLine(QChart* chart, QValueAxis* x, QValueAxis* y, const QString& name, const QColor& colour,
+                     qreal width) {
+    auto* series = new QLineSeries;
+    series->setName(name);
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    // After adding: the theme sets its own pen when a series is added.
+    series->setPen(QPen(colour, width));
+    return series;
+}
+
+void HideLegendEntry(QChart* chart, QAbstractSeries* series) {
+    for (QLegendMarker* m : chart->legend()->markers(series)) m->setVisible(false);
+}
+
+// The range of the values with a margin; a flat range is opened up.
+std::pair<qreal, qreal> Padded(qreal lo, qreal hi) {
+    if (!(hi > lo)) {
+        const qreal d = std::max<qreal>(std::abs(lo) * 0.1, 1e-9);
+        return {lo - d, hi + d};
+    }
+    const qreal m = (hi - lo) * 0.05;
+    return {lo - m, hi + m};
+}
+
+// Ticks at round multiples (1, 2 or 5 times a power of ten) of the range,
+// four to ten of them, the range itself left as it is.
+void NiceTicks(QValueAxis* axis) {
+    const qreal span = axis->max() - axis->min();
+    if (!(span > 0) || !std::isfinite(span)) return;
+    const qreal unit = std::pow(10.0, std::floor(std::log10(span / 4)));
+    qreal step = unit;
+    for (qreal m : {1.0, 2.0, 5.0, 10.0})
+        if (span / (m * unit) >= 4) step = m * unit;
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+}
+
+// A chart view that adds the time its paints take to a counter: painting
+// the charts is part of what a sample costs the run.
+class TimedChartView : public QChartView {
+public:
+    TimedChartView(QChart* chart, QWidget* parent, std::chrono::steady_clock::duration& paintTime)
+        : QChartView(chart, parent), paintTime_(paintTime) {
+        setRenderHint(QPainter::Antialiasing, true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const auto start = std::chrono::steady_clock::now();
+        QChartView::paintEvent(event);
+        paintTime_ += std::chrono::steady_clock::now() - start;
+    }
+
+private:
+    std::chrono::steady_clock::duration& paintTime_;
+};
+
+QString Value(long double v) { return QString::fromLatin1(common::FormatReal(v, '.')); }
+
+}  // namespace
+
+TPlotsWindow::TPlotsWindow(QWidget* owner) : QMainWindow(owner, Qt::Window) {
+    setWindowTitle(QStringLiteral("Plots"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    BuildMenu();
+    BuildEnergyChart();
+    BuildDistanceChart();
+    BuildPotentialChart();
+
+    auto* body = new QWidget(this);
+    body->setAutoFillBackground(true);
+    QPalette pal = body->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    body->setPalette(pal);
+    auto* grid = new QGridLayout(body);
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setSpacing(2);
+    grid->addWidget(EnergyView, 0, 0, 1, 2);
+    grid->addWidget(DistanceView, 1, 0);
+    grid->addWidget(PotentialView, 1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
+    setCentralWidget(body);
+    resize(960, 660);
+}
+
+TPlotsWindow::~TPlotsWindow() = default;
+
+void TPlotsWindow::BuildMenu() {
+    auto item = [this](const char* caption, void (TPlotsWindow::*handler)()) {
+        QAction* a = File1->addAction(QString::fromLatin1(caption));
+        connect(a, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+        return a;
+    };
+    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    SaveEnergyCsv = item("Save energy data as CSV...", &TPlotsWindow::SaveEnergyCsvClick);
+    SaveDistanceCsv = item("Save distance data as CSV...", &TPlotsWindow::SaveDistanceCsvClick);
+    SavePotentialCsv = item("Save potential data as CSV...", &TPlotsWindow::SavePotentialCsvClick);
+    File1->addSeparator();
+    SaveEnergyPng = item("Save energy chart as PNG...", &TPlotsWindow::SaveEnergyPngClick);
+    SaveDistancePng = item("Save distance chart as PNG...", &TPlotsWindow::SaveDistancePngClick);
+    SavePotentialPng = item("Save potential chart as PNG...", &TPlotsWindow::SavePotentialPngClick);
+    File1->addSeparator();
+    Close1 = File1->addAction(QStringLiteral("Close"));
+    Close1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    connect(Close1, &QAction::triggered, this, &QWidget::close);
+}
+
+void TPlotsWindow::BuildEnergyChart() {
+    energyChart_ = NewChart(QStringLiteral("Energy"));
+    energyX_ = NewAxis(energyChart_, QStringLiteral("step"), Qt::AlignBottom);
+    energyX_->setLabelFormat(QStringLiteral("%d"));
+    energyY_ = NewAxis(energyChart_, QStringLiteral("energy"), Qt::AlignLeft);
+    ke_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("ke"), kKeColour, 1.5);
+    pe_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("pe"), kPeColour, 1.5);
+    e_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("e"), kEColour, 1.5);
+    EnergyView = new TimedChartView(energyChart_, this, paintTime_);
+}
+
+void TPlotsWindow::BuildDistanceChart() {
+    distanceChart_ = NewChart(QStringLiteral("Pair distances"));
+    distanceX_ = NewAxis(distanceChart_, QStringLiteral("r"), Qt::AlignBottom);
+    distanceY_ = NewAxis(distanceChart_, QStringLiteral("pairs"), Qt::AlignLeft);
+    distanceY_->setLabelFormat(QStringLiteral("%d"));
+    bars_ = new QLineSeries;
+    auto* area = new QAreaSeries(bars_);
+    area->setName(QStringLiteral("pairs"));
+    distanceChart_->addSeries(area);
+    area->attachAxis(distanceX_);
+    area->attachAxis(distanceY_);
+    area->setPen(QPen(QColor(150, 180, 230), 1));
+    area->setBrush(QColor(70, 110, 180, 170));
+    for (int g = 0; g < 3; ++g)
+        for (int k = 0; k < 5; ++k) {
+            QLineSeries* mark = AddLine(distanceChart_, distanceX_, distanceY_,
+                                        QStringLiteral("wells %1").arg(g + 1), kGroupColours[g], 1.2);
+            QPen pen = mark->pen();
+            pen.setStyle(Qt::DashLine);
+            mark->setPen(pen);
+            if (k > 0) HideLegendEntry(distanceChart_, mark);
+            wellMarks_.push_back(mark);
+        }
+    DistanceView = new TimedChartView(distanceChart_, this, paintTime_);
+}
+
+void TPlotsWindow::BuildPotentialChart() {
+    potentialChart_ = NewChart(QStringLiteral("Pair potential"));
+    potentialX_ = NewAxis(potentialChart_, QStringLiteral("r"), Qt::AlignBottom);
+    potentialY_ = NewAxis(potentialChart_, QStringLiteral("U(r)"), Qt::AlignLeft);
+    PotentialView = new TimedChartView(potentialChart_, this, paintTime_);
+}
+
+// ---------------------------------------------------------------------------
+// Updates
+
+void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int stepCount) {
+    if (!isVisible() || isMinimized()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (sampled_ && now - lastSample_ < interval_) return;
+    // What the last sample cost: its paints since, and the computing below.
+    auto cost = paintTime_;
+    lastSample_ = now;
+    sampled_ = true;
+    Sample(s, sw, stepCount);
+    if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
+    cost += std::chrono::steady_clock::now() - now;
+    paintTime_ = {};
+    timeSpent_ += cost;
+    // The energy of 100 taons alone costs several steps: space the samples
+    // so that they take at most 1 / kCostShare of the run.
+    interval_ = std::max<std::chrono::steady_clock::duration>(kSampleInterval, cost * kCostShare);
+}
+
+void TPlotsWindow::ParametersChanged(const TaonState& s, bool mode1) {
+    if (!isVisible()) {
+        drawnKey_.reset();  // drawn when shown
+        return;
+    }
+    DrawPotentials(s, mode1);
+    DrawDistances(s);
+}
+
+void TPlotsWindow::Refresh(const TaonState& s, const StepSwitches& sw, int stepCount) {
+    energy_.Clear();
+    last_.reset();
+    lastSample_ = std::chrono::steady_clock::now();
+    sampled_ = true;
+    Sample(s, sw, stepCount);
+    // The first samples of a run are spaced by what this one cost.
+    interval_ = std::max<std::chrono::steady_clock::duration>(
+        kSampleInterval, (std::chrono::steady_clock::now() - lastSample_) * kCostShare);
+    DrawPotentials(s, sw.Mode1);
+}
+
+void TPlotsWindow::Sample(const TaonState& s, const StepSwitches& sw, int stepCount) {
+    ++sampleCount_;
+    if (auto e = SampleEnergy(s, sw, stepCount)) {
+        last_ = e;
+        energy_.Add(*e);
+    }
+    distances_ = DistanceHistogram(s, kHistogramBins);
+    DrawEnergy();
+    DrawDistances(s);
+}
+
+void TPlotsWindow::DrawEnergy() {
+    const auto& samples = energy_.Samples();
+    QList<QPointF> ke, pe, e;
+    ke.reserve(static_cast<qsizetype>(samples.size()));
+    pe.reserve(ke.capacity());
+    e.reserve(ke.capacity());
+    qreal lo = 0, hi = 0;
+    bool first = true;
+    for (const EnergySample& x : samples) {
+        const qreal step = x.step;
+        ke.append({step, static_cast<qreal>(x.ke)});
+        pe.append({step, static_cast<qreal>(x.pe)});
+        e.append({step, static_cast<qreal>(x.e)});
+        for (long double v : {x.ke, x.pe, x.e}) {
+            const auto q = static_cast<qreal>(v);
+            if (!std::isfinite(q)) continue;
+            lo = first ? q : std::min(lo, q);
+            hi = first ? q : std::max(hi, q);
+            first = false;
+        }
+    }
+    ke_->replace(ke);
+    pe_->replace(pe);
+    e_->replace(e);
+    if (!samples.empty()) {
+        const qreal x0 = samples.front().step, x1 = samples.back().step;
+        energyX_->setRange(x0, x1 > x0 + 4 ? x1 : x0 + 4);
+        NiceTicks(energyX_);
+        auto [y0, y1] = Padded(lo, hi);
+        energyY_->setRange(y0, y1);
+        NiceTicks(energyY_);
+    }
+    if (last_) {
+        ke_->setName(QStringLiteral("ke = ") + Value(last_->ke));
+        pe_->setName(QStringLiteral("pe = ") + Value(last_->pe));
+        e_->setName(QStringLiteral("e = ") + Value(last_->e));
+        energyChart_->setTitle(QStringLiteral("Energy at step %1").arg(last_->step));
+    }
+}
+
+void TPlotsWindow::DrawDistances(const TaonState& s) {
+    // The bins as a staircase outline; the area under it is filled.
+    const Histogram& h = distances_;
+    QList<QPointF> outline;
+    int top = 1;
+    if (!h.counts.empty()) {
+        outline.reserve(static_cast<qsizetype>(2 * h.counts.size() + 2));
+        outline.append({static_cast<qreal>(h.lo), 0});
+        for (std::size_t i = 0; i < h.counts.size(); ++i) {
+            const qreal x0 = static_cast<qreal>(h.BinLow(i));
+            const qreal x1 = static_cast<qreal>(i + 1 == h.counts.size() ? h.hi : h.BinLow(i + 1));
+            outline.append({x0, static_cast<qreal>(h.counts[i])});
+            outline.append({x1, static_cast<qreal>(h.counts[i])});
+            top = std::max(top, h.counts[i]);
+        }
+        outline.append({static_cast<qreal>(h.hi), 0});
+    }
+    bars_->replace(outline);
+    limit_ = DistanceLimit(s);
+    distanceX_->setRange(0, static_cast<qreal>(limit_));
+    NiceTicks(distanceX_);
+    const qreal yTop = std::ceil(top * 1.1);
+    distanceY_->setRange(0, yTop);
+    NiceTicks(distanceY_);
+    distanceChart_->setTitle(QStringLiteral("Pair distances: %1 of %2 pairs below r = %3")
+                                 .arg(h.Total())
+                                 .arg(h.Total() + h.above + h.below)
+                                 .arg(Value(limit_)));
+    for (int g = 0; g < 3; ++g) {
+        const auto wells = WellPositions(s, g + 1);
+        for (int k = 0; k < 5; ++k) {
+            const long double w = wells[static_cast<std::size_t>(k)];
+            QLineSeries* mark = wellMarks_[static_cast<std::size_t>(g * 5 + k)];
+            if (std::isfinite(w) && w > 0 && w <= limit_)
+                mark->replace(QList<QPointF>{{static_cast<qreal>(w), 0}, {static_cast<qreal>(w), yTop}});
+            else
+                mark->clear();
+        }
+    }
+}
+
+void TPlotsWindow::DrawPotentials(const TaonState& s, bool mode1) {
+    drawnKey_ = KeyOf(s, mode1);
+    limit_ = DistanceLimit(s);
+    const long double rLow = std::min(0.15L, limit_ / 10);
+    potentials_ = SamplePotentials(s, mode1, rLow, limit_, kPotentialPoints);
+    for (QLineSeries* c : curves_) {
+        potentialChart_->removeSeries(c);
+        delete c;
+    }
+    curves_.clear();
+    static const char* const names[3] = {"U1 (1-50)", "U2 (51-80)", "U3 (81-100)"};
+    for (std::size_t g = 0; g < 3; ++g) {
+        const auto& u = potentials_.u[g];
+        bool named = false;
+        for (auto [first, last] : FiniteRuns(u)) {
+            QList<QPointF> points;
+            points.reserve(static_cast<qsizetype>(last - first));
+            for (std::size_t i = first; i < last; ++i)
+                points.append({static_cast<qreal>(potentials_.r[i]), static_cast<qreal>(u[i])});
+            QLineSeries* c = AddLine(potentialChart_, potentialX_, potentialY_, QString::fromLatin1(names[g]),
+                                     kGroupColours[g], 1.5);
+            c->replace(points);
+            if (named) HideLegendEntry(potentialChart_, c);
+            named = true;
+            curves_.push_back(c);
+        }
+    }
+    potentialX_->setRange(0, static_cast<qreal>(limit_));
+    potentialY_->setRange(static_cast<qreal>(potentials_.yLow), static_cast<qreal>(potentials_.yHigh));
+    NiceTicks(potentialX_);
+    NiceTicks(potentialY_);
+    potentialChart_->setTitle(mode1 ? QStringLiteral("Pair potential U(r), mode 1")
+                                    : QStringLiteral("Pair potential U(r)"));
+}
+
+// ---------------------------------------------------------------------------
+// File menu
+
+void TPlotsWindow::SaveCsv(const std::string& text) {
+    auto chosen = Dialogs::Current().SaveFileName(this, QString::fromLatin1(kCsvFilter), QStringLiteral("csv"));
+    if (!chosen) return;
+    common::WriteFileAtomic(chosen->toStdString(), text);
+}
+
+void TPlotsWindow::SavePng(QChartView* view) {
+    auto chosen = Dialogs::Current().SaveFileName(this, QString::fromLatin1(kPngFilter), QStringLiteral("png"));
+    if (!chosen) return;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    view->grab().save(&buffer, "PNG");
+    common::WriteFileAtomic(chosen->toStdString(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void TPlotsWindow::SaveEnergyCsvClick() { SaveCsv(EnergyCsv(energy_.Samples())); }
+void TPlotsWindow::SaveDistanceCsvClick() { SaveCsv(HistogramCsv(distances_)); }
+void TPlotsWindow::SavePotentialCsvClick() { SaveCsv(PotentialCsv(potentials_)); }
+void TPlotsWindow::SaveEnergyPngClick() { SavePng(EnergyView); }
+void TPlotsWindow::SaveDistancePngClick() { SavePng(DistanceView); }
+void TPlotsWindow::SavePotentialPngClick() { SavePng(PotentialView); }
+
+}  // namespace sphaeron::forms

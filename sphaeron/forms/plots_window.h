@@ -1,0 +1,128 @@
+#pragma once
+// The plots window: a top-level window beside the main window that follows
+// a run. It shows the energy against the step (ke, pe, e with their last
+// values), the histogram of the pair distances with the well positions of
+// the three groups marked in the group colours, and the pair potentials of
+// the groups. Its "File" menu saves the data shown as CSV and each chart as
+// PNG. It never raises a failure into the run: a value that cannot be
+// computed is left out of the picture.
+#include <QMainWindow>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sphaeron/core/taon_state.h"
+#include "sphaeron/view/plot_data.h"
+
+class QAction;
+class QChart;
+class QChartView;
+class QLineSeries;
+class QMenu;
+class QValueAxis;
+
+namespace sphaeron::forms {
+
+class TPlotsWindow : public QMainWindow {
+public:
+    // Samples are taken at most this often during a run, and further apart
+    // when a sample takes more than 1 / kCostShare of this time.
+    static constexpr std::chrono::milliseconds kSampleInterval{100};
+    static constexpr int kCostShare = 25;
+    static constexpr int kHistogramBins = 120;
+    static constexpr int kPotentialPoints = 600;
+
+    // A top-level window of its own; `owner` (the main window) takes it
+    // along when it goes away.
+    explicit TPlotsWindow(QWidget* owner);
+    ~TPlotsWindow() override;
+
+    // After every step of a run. Takes a sample only while the window is
+    // shown and the last sample is old enough (kSampleInterval, kCostShare),
+    // so that it costs next to nothing otherwise.
+    void StepDone(const TaonState& s, const StepSwitches& sw, int stepCount);
+    // A parameter may have changed: the potentials and the well marks are
+    // drawn anew (while the window is shown).
+    void ParametersChanged(const TaonState& s, bool mode1);
+    // Starts a new energy series, samples and draws everything now (opening
+    // the window, a new or opened document).
+    void Refresh(const TaonState& s, const StepSwitches& sw, int stepCount);
+
+    // ---- controls -------------------------------------------------------
+    QMenu* File1 = nullptr;
+    QAction* SaveEnergyCsv = nullptr;
+    QAction* SaveDistanceCsv = nullptr;
+    QAction* SavePotentialCsv = nullptr;
+    QAction* SaveEnergyPng = nullptr;
+    QAction* SaveDistancePng = nullptr;
+    QAction* SavePotentialPng = nullptr;
+    QAction* Close1 = nullptr;
+    QChartView* EnergyView = nullptr;
+    QChartView* DistanceView = nullptr;
+    QChartView* PotentialView = nullptr;
+
+    // ---- handlers -------------------------------------------------------
+    void SaveEnergyCsvClick();
+    void SaveDistanceCsvClick();
+    void SavePotentialCsvClick();
+    void SaveEnergyPngClick();
+    void SaveDistancePngClick();
+    void SavePotentialPngClick();
+
+    // ---- the data shown -------------------------------------------------
+    const EnergySeries& Energy() const { return energy_; }
+    const Histogram& Distances() const { return distances_; }
+    const PotentialCurves& Potentials() const { return potentials_; }
+    // Samples taken so far (each a full energy and distance update).
+    long SampleCount() const { return sampleCount_; }
+    // Time the samples of runs took, computing and painting (up to the
+    // paints of the last one).
+    std::chrono::steady_clock::duration TimeSpent() const { return timeSpent_; }
+
+private:
+    void BuildMenu();
+    void BuildEnergyChart();
+    void BuildDistanceChart();
+    void BuildPotentialChart();
+    void Sample(const TaonState& s, const StepSwitches& sw, int stepCount);
+    void DrawEnergy();
+    // The histogram with the well marks of the parameters of the moment.
+    void DrawDistances(const TaonState& s);
+    void DrawPotentials(const TaonState& s, bool mode1);
+    void SaveCsv(const std::string& text);
+    void SavePng(QChartView* view);
+
+    EnergySeries energy_;
+    std::optional<EnergySample> last_;
+    Histogram distances_;
+    PotentialCurves potentials_;
+    std::optional<PotentialKey> drawnKey_;
+    long double limit_ = 2;  // the distance range of both lower charts
+    long sampleCount_ = 0;
+    std::chrono::steady_clock::time_point lastSample_{};
+    std::chrono::steady_clock::duration interval_ = kSampleInterval;
+    std::chrono::steady_clock::duration paintTime_{};  // painting the charts since the last sample
+    std::chrono::steady_clock::duration timeSpent_{};
+    bool sampled_ = false;
+
+    QChart* energyChart_ = nullptr;
+    QLineSeries* ke_ = nullptr;
+    QLineSeries* pe_ = nullptr;
+    QLineSeries* e_ = nullptr;
+    QValueAxis* energyX_ = nullptr;
+    QValueAxis* energyY_ = nullptr;
+
+    QChart* distanceChart_ = nullptr;
+    QLineSeries* bars_ = nullptr;  // outline of the bins; an area fills under it
+    QValueAxis* distanceX_ = nullptr;
+    QValueAxis* distanceY_ = nullptr;
+    std::vector<QLineSeries*> wellMarks_;
+
+    QChart* potentialChart_ = nullptr;
+    QValueAxis* potentialX_ = nullptr;
+    QValueAxis* potentialY_ = nullptr;
+    std::vector<QLineSeries*> curves_;
+};
+
+}  // namespace sphaeron::forms
