@@ -6,7 +6,7 @@ namespace sphaeron::forms {
 
 void ResizingWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (OnResize) Guarded([&] { OnResize(); });
+    if (OnResize) Guarded(dialogs_, [&] { OnResize(); });
 }
 
 }  // namespace sphaeron::forms

@@ -23,14 +23,18 @@ inline const QColor kMaroon = common::qt::ToQColor(common::kMaroon);
 inline const QColor kYellow = common::qt::ToQColor(common::kYellow);
 inline const QColor kBlue = common::qt::ToQColor(common::kBlue);
 
-// A container that calls back after every resize.
+// A container that calls back after every resize; a failure of the callback
+// is shown through `dialogs` (not owned).
 class ResizingWidget : public QWidget {
 public:
-    using QWidget::QWidget;
+    ResizingWidget(QWidget* parent, common::qt::Dialogs& dialogs) : QWidget(parent), dialogs_(dialogs) {}
     std::function<void()> OnResize;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    common::qt::Dialogs& dialogs_;
 };
 
 }  // namespace sphaeron::forms

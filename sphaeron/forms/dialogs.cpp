@@ -6,39 +6,6 @@
 
 namespace sphaeron::forms {
 
-namespace {
-
-Dialogs* installed = nullptr;
-
-Dialogs& Installed() { return Dialogs::Current(); }
-
-class Forward : public common::qt::Dialogs {
-public:
-    std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) override {
-        return Installed().OpenFileName(parent, filter, defaultExt);
-    }
-    std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& defaultExt) override {
-        return Installed().SaveFileName(parent, filter, defaultExt);
-    }
-    void Information(QWidget* parent, const QString& text) override { Installed().Information(parent, text); }
-    bool Confirm(QWidget* parent, const QString& text) override { return Installed().Confirm(parent, text); }
-    void Failure(QWidget* parent, const QString& text) override { Installed().Failure(parent, text); }
-};
-
-}  // namespace
-
-Dialogs& Dialogs::Current() {
-    static QtDialogs fallback;
-    return installed ? *installed : fallback;
-}
-
-void Dialogs::Install(Dialogs* dialogs) { installed = dialogs; }
-
-common::qt::Dialogs& CurrentDialogs() {
-    static Forward forward;
-    return forward;
-}
-
 std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) {
     return shared_.OpenFileName(parent, filter, defaultExt);
 }

@@ -2,8 +2,9 @@
 // Everything the windows ask the user or show outside their own controls goes
 // through this interface: the file dialogs and message boxes of the shared
 // interface, and the modal dialogs and the help viewer this program adds.
-// The program installs the real one; tests install a scripted one that
-// answers from a queue and records what was shown.
+// The program makes the real one and hands it to its windows, which pass it
+// on to the windows and controls they make; tests hand over a scripted one
+// that answers from a queue and records what was shown.
 #include <QString>
 
 #include "common/qt/dialogs.h"
@@ -20,17 +21,7 @@ public:
 
     // Opens a help file with the desktop's viewer; false when that fails.
     virtual bool OpenHelpFile(const QString& path) = 0;
-
-    // The interface in use. The program installs a QtDialogs at start;
-    // without an installed one, a QtDialogs is used.
-    static Dialogs& Current();
-    // Installs an interface (not owned); nullptr restores the default.
-    static void Install(Dialogs* dialogs);
 };
-
-// The shared interface that always asks the installed Dialogs, for the
-// shared pieces that take one (the drawing area, the application).
-common::qt::Dialogs& CurrentDialogs();
 
 // The real dialogs of the desktop: the shared ones with the caption
 // "Sphaeron", modal dialogs and the desktop's help viewer.

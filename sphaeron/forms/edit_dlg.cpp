@@ -90,7 +90,7 @@ Point TEditDlg::ReadGridRow(const QString& number) const {
 void TEditDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
-    Guarded([this] { FormPaint(); });
+    Guarded(dialogs_, [this] { FormPaint(); });
     EditX->setFocus(Qt::OtherFocusReason);
 }
 
@@ -131,7 +131,7 @@ void TEditDlg::SubmitClick() {
 }
 
 void TEditDlg::SaveasClick() {
-    std::optional<std::string> path = AskDocumentToSave(this);
+    std::optional<std::string> path = AskDocumentToSave(dialogs_, this);
     if (!path) return;
     EditFileName->setText(common::qt::DisplayPath(*path));
     ReadDialogParameters();
@@ -147,7 +147,7 @@ void TEditDlg::OKBtnClick() {
 }
 
 void TEditDlg::Confirm() {
-    std::optional<std::string> path = AskDocumentToSave(this);
+    std::optional<std::string> path = AskDocumentToSave(dialogs_, this);
     if (!path) return;
     ReadDialogParameters();
     session_.SaveEditedDocument(*path);

@@ -17,6 +17,7 @@
 
 #include "sphaeron/core/listing.h"
 #include "sphaeron/document/document.h"
+#include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/session/session.h"
 
@@ -50,7 +51,9 @@ public:
     static constexpr int kGridColumnWidth = 92;
     static constexpr int kGridRowHeight = 18;
 
-    TEditDlg(Session& session, QWidget* parent = nullptr);
+    // What the dialog asks the user or shows in a box goes through
+    // `dialogs` (not owned).
+    TEditDlg(Session& session, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // The grid shows velocities instead of positions. Kept between uses.
     bool DialogListVelocities = false;
@@ -137,10 +140,11 @@ private:
     // handler; its box has covered the dialog, which then repaints.
     template <class Handler>
     void Handle(Handler&& handler) {
-        if (!Guarded(std::forward<Handler>(handler))) Guarded([this] { FormPaint(); });
+        if (!Guarded(dialogs_, std::forward<Handler>(handler))) Guarded(dialogs_, [this] { FormPaint(); });
     }
 
     Session& session_;
+    Dialogs& dialogs_;
     QObject* keyFilter_ = nullptr;
 };
 

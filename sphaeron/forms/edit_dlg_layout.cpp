@@ -75,7 +75,8 @@ void SetTextColour(QWidget* w, QPalette::ColorRole role, QColor colour) {
 // ---------------------------------------------------------------------------
 // Building the dialog
 
-TEditDlg::TEditDlg(Session& session, QWidget* parent) : QDialog(parent), session_(session) {
+TEditDlg::TEditDlg(Session& session, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), session_(session), dialogs_(dialogs) {
     setWindowTitle(QStringLiteral(" Editing of gravon's values"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(kClientWidth, kClientHeight);

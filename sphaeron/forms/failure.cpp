@@ -4,7 +4,6 @@
 #include <QMainWindow>
 #include <QWidget>
 
-#include "sphaeron/forms/dialogs.h"
 
 namespace sphaeron::forms {
 
@@ -22,13 +21,15 @@ QWidget* FailureParent() {
 
 }  // namespace
 
-void ReportFailure(const std::exception& failure) {
-    common::qt::ReportFailure(CurrentDialogs(), FailureParent(), failure);
+void ReportFailure(common::qt::Dialogs& dialogs, const std::exception& failure) {
+    common::qt::ReportFailure(dialogs, FailureParent(), failure);
 }
 
-void ReportFailure(const char* text) { common::qt::ReportFailure(CurrentDialogs(), FailureParent(), text); }
+void ReportFailure(common::qt::Dialogs& dialogs, const char* text) {
+    common::qt::ReportFailure(dialogs, FailureParent(), text);
+}
 
-SphaeronApplication::SphaeronApplication(int& argc, char** argv)
-    : GuardedApplication(argc, argv, QStringLiteral("Sphaeron"), CurrentDialogs()) {}
+SphaeronApplication::SphaeronApplication(int& argc, char** argv, common::qt::Dialogs& dialogs)
+    : GuardedApplication(argc, argv, QStringLiteral("Sphaeron"), dialogs) {}
 
 }  // namespace sphaeron::forms

@@ -10,31 +10,31 @@
 
 namespace sphaeron::forms {
 
-// Shows the failure's text through the installed Dialogs.
-void ReportFailure(const std::exception& failure);
-void ReportFailure(const char* text);
+// Shows the failure's text through `dialogs`.
+void ReportFailure(common::qt::Dialogs& dialogs, const std::exception& failure);
+void ReportFailure(common::qt::Dialogs& dialogs, const char* text);
 
 // Runs a handler; a failure ends it at that point and is reported. Handlers
 // called by Qt are wrapped in this so that no exception crosses Qt's frames.
 // False when the handler failed.
 template <class Handler>
-bool Guarded(Handler&& handler) {
+bool Guarded(common::qt::Dialogs& dialogs, Handler&& handler) {
     try {
         std::forward<Handler>(handler)();
         return true;
     } catch (const std::exception& failure) {
-        ReportFailure(failure);
+        ReportFailure(dialogs, failure);
     } catch (...) {
-        ReportFailure("Unknown failure");
+        ReportFailure(dialogs, "Unknown failure");
     }
     return false;
 }
 
 // The application object ("Sphaeron"): the shared guarded application
-// reporting through the installed Dialogs.
+// reporting through `dialogs` (not owned).
 class SphaeronApplication : public common::qt::GuardedApplication {
 public:
-    SphaeronApplication(int& argc, char** argv);
+    SphaeronApplication(int& argc, char** argv, common::qt::Dialogs& dialogs);
 };
 
 }  // namespace sphaeron::forms

@@ -19,12 +19,13 @@ int main(int argc, char** argv) {
     const common::WindowCommandLine line{
         "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document) as File > Open would.", common::kVersion};
     common::HandleHelpAndVersion(argc, argv, line);
-    SphaeronApplication app(argc, argv);
+    // The one set of dialogs and boxes of the program: the application's
+    // failure handler and every window show theirs through it.
+    QtDialogs dialogs;
+    SphaeronApplication app(argc, argv, dialogs);
     app.setWindowIcon(ProgramIcon());
     std::optional<std::string> document = common::DocumentArgument(argc, argv, line);
-    QtDialogs dialogs;
-    Dialogs::Install(&dialogs);
-    SphaeronProgram program;
+    SphaeronProgram program(dialogs);
     // The step gives the same results on any number of threads.
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();
@@ -33,9 +34,7 @@ int main(int argc, char** argv) {
         // The open dialog gives full paths; so does the command line.
         std::error_code ec;
         std::filesystem::path path = std::filesystem::absolute(*document, ec);
-        Guarded([&] { program.MainForm->OpenDocument(ec ? *document : path.string()); });
+        Guarded(dialogs, [&] { program.MainForm->OpenDocument(ec ? *document : path.string()); });
     }
-    int code = app.exec();
-    Dialogs::Install(nullptr);
-    return code;
+    return app.exec();
 }

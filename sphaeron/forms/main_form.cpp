@@ -63,7 +63,7 @@ void TMainForm::FormCreate() {
     } catch (const common::AppError& e) {
         // A remembered document that cannot be read (shorter than a record)
         // is reported; start-up goes on with the easy square.
-        ReportFailure(e);
+        ReportFailure(dialogs_, e);
     }
     switch (found) {
         case RememberedDocument::NoStartFile:
@@ -71,7 +71,7 @@ void TMainForm::FormCreate() {
                 CreateStartFile();
             } catch (const common::AppError& e) {
                 // Reported; start-up goes on with the spiral.
-                ReportFailure(e);
+                ReportFailure(dialogs_, e);
             }
             [[fallthrough]];
         case RememberedDocument::NoneRemembered:
@@ -141,7 +141,7 @@ void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
 
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!event->spontaneous()) Guarded([this] { FormPaint(); });
+    if (!event->spontaneous()) Guarded(dialogs_, [this] { FormPaint(); });
 }
 
 void TMainForm::changeEvent(QEvent* event) {
@@ -149,7 +149,7 @@ void TMainForm::changeEvent(QEvent* event) {
     // Coming back from the minimised state asks for a fresh picture.
     if (event->type() == QEvent::WindowStateChange && created_ && isVisible() && !isMinimized()) {
         auto* e = static_cast<QWindowStateChangeEvent*>(event);
-        if (e->oldState() & Qt::WindowMinimized) Guarded([this] { FormPaint(); });
+        if (e->oldState() & Qt::WindowMinimized) Guarded(dialogs_, [this] { FormPaint(); });
     }
 }
 
@@ -170,19 +170,19 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::FocusOut:
             if (LeavesForAnotherControl(static_cast<QFocusEvent*>(event))) {
-                if (watched == EditDT) Guarded([this] { EditDTExit(); });
-                if (watched == Comment) Guarded([this] { CommentExit(); });
+                if (watched == EditDT) Guarded(dialogs_, [this] { EditDTExit(); });
+                if (watched == Comment) Guarded(dialogs_, [this] { CommentExit(); });
             }
             break;
         case QEvent::MouseButtonDblClick:
             if (watched == LTime) {
-                Guarded([this] { LTimeDblClick(); });
+                Guarded(dialogs_, [this] { LTimeDblClick(); });
                 return true;
             }
             if (watched == DaonsTable->viewport() || watched == DaonsTable->horizontalHeader() ||
                 watched == DaonsTable->verticalHeader() || watched == DaonsTable->horizontalHeader()->viewport() ||
                 watched == DaonsTable->verticalHeader()->viewport()) {
-                Guarded([this] { DaonsTableDblClick(); });
+                Guarded(dialogs_, [this] { DaonsTableDblClick(); });
                 return true;
             }
             break;
@@ -297,7 +297,7 @@ void TMainForm::RunLoop(int n) {
         } catch (const std::exception& e) {
             // The failing step ends the run: the message, then the idle look.
             s.Stopped = true;
-            ReportFailure(e);
+            ReportFailure(dialogs_, e);
             ShowRunLook(false);
             return;
         }

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "sphaeron/forms/controls.h"
+#include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/listing_model.h"
 #include "sphaeron/session/session.h"
 #include "sphaeron/view/scene.h"
@@ -49,8 +50,10 @@ public:
     static constexpr int kPanel1Width = 243;
     static constexpr int kNull00Width = 24;
 
-    // Builds the window and runs its start-up (FormCreate).
-    explicit TMainForm(Session& session, QWidget* parent = nullptr);
+    // Builds the window and runs its start-up (FormCreate). Everything the
+    // window and what it makes ask the user or show in a box goes through
+    // `dialogs` (not owned).
+    TMainForm(Session& session, Dialogs& dialogs, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Windows created after the main window (program start order).
@@ -257,6 +260,7 @@ private:
     void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)());
 
     Session& session_;
+    Dialogs& dialogs_;
     BackBufferCanvas canvas_;
     NumberKeyFilter* keyFilter_ = nullptr;
     bool runActive_ = false;  // the run loop is on the stack
@@ -267,10 +271,10 @@ private:
 // The open and save dialogs for documents (filter "Taons files
 // (*.ato)|*.ato", default extension "ato"); nothing when cancelled. The
 // save dialog's answer goes through MayReplace.
-std::optional<std::string> AskDocumentToOpen(QWidget* parent);
-std::optional<std::string> AskDocumentToSave(QWidget* parent);
+std::optional<std::string> AskDocumentToOpen(common::qt::Dialogs& dialogs, QWidget* parent);
+std::optional<std::string> AskDocumentToSave(common::qt::Dialogs& dialogs, QWidget* parent);
 // Before a document is written to `path`: when an existing file there is no
 // document, the question whether to replace it; false for No.
-bool MayReplace(QWidget* parent, const std::string& path);
+bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string& path);
 
 }  // namespace sphaeron::forms

@@ -25,25 +25,25 @@ const char* const kStartFileMissingText = "The start File not found.";
 
 }  // namespace
 
-std::optional<std::string> AskDocumentToOpen(QWidget* parent) {
-    std::optional<QString> chosen = Dialogs::Current().OpenFileName(parent, QString::fromLatin1(kDocumentFilter),
-                                                                    QString::fromLatin1(kDocumentExtension));
+std::optional<std::string> AskDocumentToOpen(common::qt::Dialogs& dialogs, QWidget* parent) {
+    std::optional<QString> chosen = dialogs.OpenFileName(parent, QString::fromLatin1(kDocumentFilter),
+                                                         QString::fromLatin1(kDocumentExtension));
     if (!chosen) return std::nullopt;
     return common::qt::FilePath(*chosen);
 }
 
-std::optional<std::string> AskDocumentToSave(QWidget* parent) {
-    std::optional<QString> chosen = Dialogs::Current().SaveFileName(parent, QString::fromLatin1(kDocumentFilter),
-                                                                    QString::fromLatin1(kDocumentExtension));
+std::optional<std::string> AskDocumentToSave(common::qt::Dialogs& dialogs, QWidget* parent) {
+    std::optional<QString> chosen = dialogs.SaveFileName(parent, QString::fromLatin1(kDocumentFilter),
+                                                         QString::fromLatin1(kDocumentExtension));
     if (!chosen) return std::nullopt;
     std::string path = common::qt::FilePath(*chosen);
-    if (!MayReplace(parent, path)) return std::nullopt;
+    if (!MayReplace(dialogs, parent, path)) return std::nullopt;
     return path;
 }
 
-bool MayReplace(QWidget* parent, const std::string& path) {
+bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string& path) {
     std::optional<std::string> question = ReplaceQuestion(path);
-    return !question || Dialogs::Current().Confirm(parent, QString::fromStdString(*question));
+    return !question || dialogs.Confirm(parent, QString::fromStdString(*question));
 }
 
 // ---------------------------------------------------------------------------
@@ -59,7 +59,7 @@ void TMainForm::FillParameterFields() {
 
 void TMainForm::New1Click() {
     if (!EditDlg) return;
-    if (Dialogs::Current().ExecModal(*EditDlg) != QDialog::Accepted) return;
+    if (dialogs_.ExecModal(*EditDlg) != QDialog::Accepted) return;
     TaonState& s = State();
     s.SpiralMode = false;
     Go->setEnabled(true);
@@ -74,7 +74,7 @@ void TMainForm::New1Click() {
 }
 
 void TMainForm::Open1Click() {
-    if (std::optional<std::string> path = AskDocumentToOpen(this)) OpenDocument(*path);
+    if (std::optional<std::string> path = AskDocumentToOpen(dialogs_, this)) OpenDocument(*path);
 }
 
 void TMainForm::OpenDocument(const std::string& path) {
@@ -91,12 +91,12 @@ void TMainForm::OpenDocument(const std::string& path) {
 }
 
 void TMainForm::Save1Click() {
-    if (!State().SpiralMode && MayReplace(this, session_.DocumentName)) session_.SaveDocument();
+    if (!State().SpiralMode && MayReplace(dialogs_, this, session_.DocumentName)) session_.SaveDocument();
 }
 
 void TMainForm::SaveAs1Click() {
     if (State().SpiralMode) return;
-    if (std::optional<std::string> path = AskDocumentToSave(this)) session_.SaveDocumentAs(*path);
+    if (std::optional<std::string> path = AskDocumentToSave(dialogs_, this)) session_.SaveDocumentAs(*path);
 }
 
 void TMainForm::Null00Click() {
@@ -104,7 +104,7 @@ void TMainForm::Null00Click() {
     ShowNull00(QStringLiteral("Yes Null"));
     FillListing();
     // Cancelled: the velocities stay zero in memory.
-    if (std::optional<std::string> path = AskDocumentToSave(this)) session_.SaveDocumentAs(*path);
+    if (std::optional<std::string> path = AskDocumentToSave(dialogs_, this)) session_.SaveDocumentAs(*path);
 }
 
 void TMainForm::Daons1Click() {
@@ -113,7 +113,7 @@ void TMainForm::Daons1Click() {
     Null00->setEnabled(true);
     switch (session_.LoadRememberedDocument()) {
         case RememberedDocument::NoStartFile:
-            Dialogs::Current().Information(this, QString::fromLatin1(kStartFileMissingText));
+            dialogs_.Information(this, QString::fromLatin1(kStartFileMissingText));
             break;
         case RememberedDocument::NoneRemembered:
             BuildStartStructure(State(), session_.View);
@@ -155,15 +155,15 @@ void TMainForm::ShowHelpContents() {
     QString path = QDir(HelpFolder).filePath(HelpFile);
     QString shown = QDir::toNativeSeparators(path);
     if (!QFileInfo(path).isFile()) {
-        Dialogs::Current().Information(this, QStringLiteral("The help file %1 was not found.").arg(shown));
+        dialogs_.Information(this, QStringLiteral("The help file %1 was not found.").arg(shown));
         return;
     }
-    if (!Dialogs::Current().OpenHelpFile(path))
-        Dialogs::Current().Information(this, QStringLiteral("The help file %1 could not be opened.").arg(shown));
+    if (!dialogs_.OpenHelpFile(path))
+        dialogs_.Information(this, QStringLiteral("The help file %1 could not be opened.").arg(shown));
 }
 
 void TMainForm::About1Click() {
-    if (AboutBox) Dialogs::Current().ExecModal(*AboutBox);
+    if (AboutBox) dialogs_.ExecModal(*AboutBox);
 }
 
 // ---------------------------------------------------------------------------
@@ -176,7 +176,7 @@ void TMainForm::CommentChange() { session_.CommentModified = true; }
 void TMainForm::CommentExit() {
     if (!session_.CommentModified) return;
     session_.CommentModified = false;
-    if (!Dialogs::Current().Confirm(this, QString::fromLatin1(kSaveQuestion))) return;
+    if (!dialogs_.Confirm(this, QString::fromLatin1(kSaveQuestion))) return;
     SaveCommentary(session_.DocumentName, CommentText());
 }
 

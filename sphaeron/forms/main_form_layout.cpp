@@ -29,20 +29,20 @@ const char* const kLegendText = "   0 - AtomStand;   1 - Shelloscope;   2 - Libr
 // ---------------------------------------------------------------------------
 // Building the window
 
-TMainForm::TMainForm(Session& session, QWidget* parent)
-    : QMainWindow(parent), session_(session), canvas_(&BackBuffer) {
+TMainForm::TMainForm(Session& session, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), session_(session), dialogs_(dialogs), canvas_(&BackBuffer) {
     setWindowTitle(QStringLiteral("Sphaeron"));
     HelpFolder = QCoreApplication::applicationDirPath();
 
     keyFilter_ = new NumberKeyFilter(this);
     BuildMenus();
 
-    Body = new ResizingWidget(this);
+    Body = new ResizingWidget(this, dialogs_);
     setCentralWidget(Body);
     Body->OnResize = [this] {
         if (created_) FormResize();
     };
-    DrawArea = new DrawingArea(Body, &BackBuffer, CurrentDialogs());
+    DrawArea = new DrawingArea(Body, &BackBuffer, dialogs_);
     DrawArea->OnMouseDown = [this](QMouseEvent* e) {
         FormMouseDown(e->button(), qRound(e->position().x()), qRound(e->position().y()));
     };
@@ -104,7 +104,7 @@ TMainForm::~TMainForm() {
 
 template <class Signal, class Sender>
 void TMainForm::Wire(Sender* sender, Signal signal, void (TMainForm::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(sender, signal, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
 }
 
 void TMainForm::BuildMenus() {
@@ -134,7 +134,7 @@ void TMainForm::BuildMenus() {
         a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, a, handler](bool checked) {
             a->setChecked(!checked);
-            Guarded([&] { (this->*handler)(); });
+            Guarded(dialogs_, [&] { (this->*handler)(); });
         });
         return a;
     };

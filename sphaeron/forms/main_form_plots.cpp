@@ -43,7 +43,7 @@ StepSwitches TMainForm::PlotsSwitches() const {
 
 void TMainForm::Plots1Click() {
     if (!Plots) {
-        Plots = new TPlotsWindow(this);
+        Plots = new TPlotsWindow(this, dialogs_);
         auto* watch = new ParameterWatch(*this, Plots);
         for (QLineEdit* field : ParameterFields) field->installEventFilter(watch);
         connect(RB1, &QRadioButton::toggled, watch, [watch] { watch->Changed(); });

@@ -112,7 +112,8 @@ QString Value(long double v) { return QString::fromLatin1(common::FormatReal(v, 
 
 }  // namespace
 
-TPlotsWindow::TPlotsWindow(QWidget* owner) : QMainWindow(owner, Qt::Window) {
+TPlotsWindow::TPlotsWindow(QWidget* owner, Dialogs& dialogs)
+    : QMainWindow(owner, Qt::Window), dialogs_(dialogs) {
     setWindowTitle(QStringLiteral("Plots"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildMenu();
@@ -142,7 +143,7 @@ TPlotsWindow::~TPlotsWindow() = default;
 void TPlotsWindow::BuildMenu() {
     auto item = [this](const char* caption, void (TPlotsWindow::*handler)()) {
         QAction* a = File1->addAction(QString::fromLatin1(caption));
-        connect(a, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+        connect(a, &QAction::triggered, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
         return a;
     };
     File1 = menuBar()->addMenu(QStringLiteral("File"));
@@ -376,13 +377,13 @@ void TPlotsWindow::DrawPotentials(const TaonState& s, bool mode1) {
 // File menu
 
 void TPlotsWindow::SaveCsv(const std::string& text) {
-    auto chosen = Dialogs::Current().SaveFileName(this, QString::fromLatin1(kCsvFilter), QStringLiteral("csv"));
+    auto chosen = dialogs_.SaveFileName(this, QString::fromLatin1(kCsvFilter), QStringLiteral("csv"));
     if (!chosen) return;
     common::WriteFileAtomic(chosen->toStdString(), text);
 }
 
 void TPlotsWindow::SavePng(QChartView* view) {
-    auto chosen = Dialogs::Current().SaveFileName(this, QString::fromLatin1(kPngFilter), QStringLiteral("png"));
+    auto chosen = dialogs_.SaveFileName(this, QString::fromLatin1(kPngFilter), QStringLiteral("png"));
     if (!chosen) return;
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sphaeron/core/taon_state.h"
+#include "sphaeron/forms/dialogs.h"
 #include "sphaeron/view/plot_data.h"
 
 class QAction;
@@ -34,8 +35,9 @@ public:
     static constexpr int kPotentialPoints = 600;
 
     // A top-level window of its own; `owner` (the main window) takes it
-    // along when it goes away.
-    explicit TPlotsWindow(QWidget* owner);
+    // along when it goes away. The save dialogs and the failure boxes go
+    // through `dialogs` (not owned).
+    TPlotsWindow(QWidget* owner, Dialogs& dialogs);
     ~TPlotsWindow() override;
 
     // After every step of a run. Takes a sample only while the window is
@@ -93,6 +95,7 @@ private:
     void SaveCsv(const std::string& text);
     void SavePng(QChartView* view);
 
+    Dialogs& dialogs_;
     EnergySeries energy_;
     std::optional<EnergySample> last_;
     Histogram distances_;

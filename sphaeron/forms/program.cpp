@@ -4,10 +4,10 @@
 
 namespace sphaeron::forms {
 
-SphaeronProgram::SphaeronProgram() {
+SphaeronProgram::SphaeronProgram(Dialogs& dialogs) {
     QCoreApplication::setApplicationName(QStringLiteral("Sphaeron"));
-    MainForm = std::make_unique<TMainForm>(Data);
-    EditDlg = std::make_unique<TEditDlg>(Data, MainForm.get());
+    MainForm = std::make_unique<TMainForm>(Data, dialogs);
+    EditDlg = std::make_unique<TEditDlg>(Data, dialogs, MainForm.get());
     AboutBox = std::make_unique<TAboutBox>(MainForm.get());
     MainForm->EditDlg = EditDlg.get();
     MainForm->AboutBox = AboutBox.get();

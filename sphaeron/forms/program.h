@@ -1,10 +1,12 @@
 #pragma once
 // The program's windows, created in the order of the program start: the
 // application title, the main window (whose creation runs the start-up),
-// the gravon edit dialog, the About box.
+// the gravon edit dialog, the About box. All of them show their boxes and
+// dialogs through the one Dialogs the program is made with.
 #include <memory>
 
 #include "sphaeron/forms/about_box.h"
+#include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/edit_dlg.h"
 #include "sphaeron/forms/main_form.h"
 #include "sphaeron/session/session.h"
@@ -13,7 +15,8 @@ namespace sphaeron::forms {
 
 class SphaeronProgram {
 public:
-    SphaeronProgram();
+    // `dialogs` (not owned) outlives the program.
+    explicit SphaeronProgram(Dialogs& dialogs);
     ~SphaeronProgram();
 
     Session Data;

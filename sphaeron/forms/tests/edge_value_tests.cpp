@@ -175,10 +175,10 @@ TEST_F(EdgeValueTest, ParametersOpenShowAndRunToTheSystemTexts) {
         EXPECT_TRUE(SameBits(*ParameterField(doc, c.field), *ParameterField(State(), c.field)));
 
         f.RB1->setChecked(true);
-        Guarded([&] { f.FormPaint(); });
+        Guarded(dialogs, [&] { f.FormPaint(); });
         EXPECT_EQ(Messages(), c.inShelloscope);
         f.RB2->setChecked(true);
-        Guarded([&] { f.FormPaint(); });
+        Guarded(dialogs, [&] { f.FormPaint(); });
         EXPECT_EQ(Messages(), Texts{});
         f.RB0->setChecked(true);
 

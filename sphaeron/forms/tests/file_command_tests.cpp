@@ -349,9 +349,8 @@ TEST_F(FileCommandTest, KeysWorkAgainAfterAFileCommandsMessageBox) {
         QString name;
         int modal = 0;
     } desktop;
-    TMainForm& f = Start();
+    TMainForm& f = Start(desktop);
     ShowActive();
-    Dialogs::Install(&desktop);
     desktop.name = QPath("missing.ato");
     QWidget* boxParent = nullptr;
     QString boxText;
@@ -369,7 +368,7 @@ TEST_F(FileCommandTest, KeysWorkAgainAfterAFileCommandsMessageBox) {
     ASSERT_NE(nullptr, QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
     EXPECT_EQ(1, desktop.modal);
-    Dialogs::Install(&dialogs);
+    program_.reset();  // before the dialogs it was made with
 }
 
 }  // namespace

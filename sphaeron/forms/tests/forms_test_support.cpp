@@ -79,13 +79,47 @@ int ScriptedDialogs::ExecModal(QDialog& dialog) {
     return action(dialog);
 }
 
+std::optional<QString> EscapedFailures::OpenFileName(QWidget*, const QString&, const QString&) {
+    ADD_FAILURE() << "the application asked for a file to open";
+    return std::nullopt;
+}
+
+std::optional<QString> EscapedFailures::SaveFileName(QWidget*, const QString&, const QString&) {
+    ADD_FAILURE() << "the application asked for a file to save";
+    return std::nullopt;
+}
+
+void EscapedFailures::Information(QWidget*, const QString& text) {
+    ADD_FAILURE() << "the application showed: " << text.toStdString();
+}
+
+bool EscapedFailures::Confirm(QWidget*, const QString& text) {
+    ADD_FAILURE() << "the application asked: " << text.toStdString();
+    return false;
+}
+
+int EscapedFailures::ExecModal(QDialog& dialog) {
+    ADD_FAILURE() << "the application ran a dialog: " << dialog.windowTitle().toStdString();
+    return QDialog::Rejected;
+}
+
+bool EscapedFailures::OpenHelpFile(const QString& path) {
+    ADD_FAILURE() << "the application opened help: " << path.toStdString();
+    return false;
+}
+
+EscapedFailures& Escaped() {
+    static EscapedFailures escaped;
+    return escaped;
+}
+
 void EnsureApplication() {
     if (QApplication::instance()) return;
     static int argc = 1;
     static char name[] = "forms_tests";
     static char* argv[] = {name, nullptr};
     // Lives until the process ends.
-    new SphaeronApplication(argc, argv);
+    new SphaeronApplication(argc, argv, Escaped());
 }
 
 void FormsTest::SetUp() {
@@ -99,12 +133,10 @@ void FormsTest::SetUp() {
     // Titles standing in for names are written relative to the current
     // folder: keep them in the test's folder.
     ASSERT_EQ(0, chdir(dir_.c_str()));
-    Dialogs::Install(&dialogs);
 }
 
 void FormsTest::TearDown() {
     program_.reset();
-    Dialogs::Install(nullptr);
     QLocale::setDefault(QLocale::c());
     if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
     temp_.reset();
@@ -112,6 +144,8 @@ void FormsTest::TearDown() {
     EXPECT_TRUE(dialogs.SaveAnswers.empty()) << "unused save answers";
     EXPECT_TRUE(dialogs.ConfirmAnswers.empty()) << "unused confirm answers";
     EXPECT_TRUE(dialogs.ModalActions.empty()) << "unused modal actions";
+    EXPECT_EQ(std::vector<QString>{}, Escaped().Texts) << "failures escaped their handlers";
+    Escaped().Texts.clear();
 }
 
 std::string FormsTest::StartFile() const { return StartFilePath(); }
@@ -128,8 +162,10 @@ std::string FormsTest::ReadStartFile() const {
 
 bool FormsTest::StartFileExists() const { return std::filesystem::exists(StartFile()); }
 
-TMainForm& FormsTest::Start() {
-    program_ = std::make_unique<SphaeronProgram>();
+TMainForm& FormsTest::Start() { return Start(dialogs); }
+
+TMainForm& FormsTest::Start(Dialogs& with) {
+    program_ = std::make_unique<SphaeronProgram>(with);
     return *program_->MainForm;
 }
 

@@ -57,7 +57,25 @@ public:
     }
 };
 
-// The application object of the test executable (created on first use).
+// Where the application object of a test executable reports a failure that
+// reached it: a handler let it escape, which no test expects. Every other
+// question fails the test.
+class EscapedFailures : public Dialogs {
+public:
+    std::vector<QString> Texts;
+
+    std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override;
+    std::optional<QString> SaveFileName(QWidget*, const QString&, const QString&) override;
+    void Information(QWidget*, const QString& text) override;
+    bool Confirm(QWidget*, const QString& text) override;
+    void Failure(QWidget*, const QString& text) override { Texts.push_back(text); }
+    int ExecModal(QDialog& dialog) override;
+    bool OpenHelpFile(const QString& path) override;
+};
+EscapedFailures& Escaped();
+
+// The application object of the test executable (created on first use),
+// reporting to Escaped().
 void EnsureApplication();
 
 class FormsTest : public ::testing::Test {
@@ -72,8 +90,10 @@ protected:
     std::string ReadStartFile() const;
     bool StartFileExists() const;
 
-    // Starts the program as main() does (without the event loop).
+    // Starts the program as main() does (without the event loop), with the
+    // scripted dialogs or with `with` (which must outlive the program).
     TMainForm& Start();
+    TMainForm& Start(Dialogs& with);
     // The same with a start file that names a document of the state.
     TMainForm& StartWith(const TaonState& s);
     // Shows the window and makes it active (for keys and focus).

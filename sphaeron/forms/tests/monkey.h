@@ -171,6 +171,8 @@ private:
 
     std::string Log() const;
     void Require(bool ok, const std::string& what);
+    // Fails on any failure that reached the application object.
+    void RequireNoneEscaped();
     void Note(const std::string& action);
     void Record(char box, const std::string& text, bool known);
 

@@ -308,7 +308,7 @@ void Monkey::PaintOrResize() {
     TMainForm& f = Form();
     if (Chance(50)) {
         Note("paint");
-        Guarded([&] { f.FormPaint(); });
+        Guarded(*this, [&] { f.FormPaint(); });
     } else if (Chance(20)) {
         Note("minimise and restore");
         f.showMinimized();

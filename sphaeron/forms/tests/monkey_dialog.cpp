@@ -139,7 +139,7 @@ void Monkey::DialogAction() {
         Calculator();
     } else {
         Note("dialog paint");
-        Guarded([&] { d.FormPaint(); });
+        Guarded(*this, [&] { d.FormPaint(); });
         CheckDialogShowsState("a paint");
     }
 }

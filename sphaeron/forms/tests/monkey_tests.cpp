@@ -8,14 +8,15 @@
 // "OK", "Cancel" and the four calculators. Runs are a few steps long: an
 // action between two steps ends them through the Stop button.
 //
-// After every action: no exception reached the top-level handler that is
-// not one of the program's failures, every box shows one of the system's
-// texts, the outcome of a command is the one it must have, the window's run
-// look matches the state, the working copy equals the committed copy
-// between steps (but for the slots the edit dialog's "&Yes" has changed and
-// nothing has copied yet), and no file was written outside the test's
-// temporary folder, which also stands in for the home, configuration and
-// working folders.
+// After every action: no failure escaped its handler to the application
+// object, no exception reached the failure handler that is not one of the
+// program's failures, every box shows one of the system's texts, the
+// outcome of a command is the one it must have, the window's run look
+// matches the state, the working copy equals the committed copy between
+// steps (but for the slots the edit dialog's "&Yes" has changed and nothing
+// has copied yet), and no file was written outside the test's temporary
+// folder, which also stands in for the home, configuration and working
+// folders.
 //
 // SPHAERON_MONKEY_SEED chooses the sequence (a failure prints it), and
 // SPHAERON_MONKEY_ACTIONS its length.
@@ -27,8 +28,14 @@ testsupport::Sandbox gFolders;
 
 namespace {
 
+// The application object: a failure that reaches it escaped its handler.
+class MonkeyApplication : public SphaeronApplication {
+public:
+    MonkeyApplication(int& argc, char** argv) : SphaeronApplication(argc, argv, Escaped()) {}
+};
+
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
-    new testsupport::SandboxedApplication<SphaeronApplication>(gFolders, "sphaeron-monkey"));
+    new testsupport::SandboxedApplication<MonkeyApplication>(gFolders, "sphaeron-monkey"));
 
 const char* const kFileTexts[] = {"File not found",    "File access denied",      "Invalid filename",
                                   "Too many open files", "Read beyond end of file", "Disk full"};
@@ -70,14 +77,14 @@ bool IsArithmeticText(const std::string& t) {
 }
 
 Monkey::Monkey(unsigned seed, int actions) : seed_(seed), target_(actions), rng_(seed) {
-    Dialogs::Install(this);
+    Escaped().Texts.clear();
     openChoices_ = MakeOpenChoices(rng_);
     saveChoices_ = MakeSaveChoices();
     for (const FileChoice& c : saveChoices_)
         if (c.kind != Kind::Cancel) saveKind_[c.path] = c.kind;
     WriteBytes(gFolders.docs + "/HlpArtPl.hlp", "help");
 
-    program_ = std::make_unique<SphaeronProgram>();
+    program_ = std::make_unique<SphaeronProgram>(*this);
     Data().SetStepThreads(2);
     TMainForm& f = Form();
     f.HelpFolder = QString::fromStdString(gFolders.docs);
@@ -96,17 +103,18 @@ Monkey::Monkey(unsigned seed, int actions) : seed_(seed), target_(actions), rng_
 Monkey::~Monkey() {
     feeder_.stop();
     program_.reset();
-    Dialogs::Install(nullptr);
 }
 
 std::string Monkey::Run() {
     if (!outside_.Watching()) return "no folder outside could be watched";
     Require(messages_.empty(), "the start-up showed a message");
+    RequireNoneEscaped();
     const std::size_t descriptors = OpenDescriptors();
     feeder_.start();
     while (done_ < target_ && failure_.empty()) {
         inRun_ = false;
         Act(false);
+        RequireNoneEscaped();
         if (failure_.empty()) CheckIdle();
         if (done_ >= nextPool_) {  // saves overwrite the pool's documents now and then
             WritePool(rng_);
@@ -216,6 +224,12 @@ std::string Monkey::Log() const {
 
 void Monkey::Require(bool ok, const std::string& what) {
     if (!ok && failure_.empty()) failure_ = what + "\n" + Log();
+}
+
+void Monkey::RequireNoneEscaped() {
+    for (const QString& text : Escaped().Texts)
+        Require(false, "a failure escaped its handler: '" + text.toStdString() + "'");
+    Escaped().Texts.clear();
 }
 
 void Monkey::Note(const std::string& action) {

@@ -97,10 +97,9 @@ TEST_F(PlotsWindowTest, F9OpensItAndARunUpdatesItWhileItIsShown) {
 
 TEST_F(PlotsWindowTest, FileMenuSavesTheDataAndTheCharts) {
     PlotDialogs plotDialogs;
-    Dialogs::Install(&plotDialogs);
     WriteState(Path("doc.ato"), SquareState());
     WriteStartFile(Path("doc.ato"));
-    TMainForm& f = Start();
+    TMainForm& f = Start(plotDialogs);
     f.show();
     f.Plots1->trigger();
     TPlotsWindow& p = *f.Plots;
@@ -142,6 +141,7 @@ TEST_F(PlotsWindowTest, FileMenuSavesTheDataAndTheCharts) {
     p.SaveEnergyPng->trigger();
     EXPECT_EQ(std::vector<QString>{QStringLiteral("File not found")}, plotDialogs.Failures);
     EXPECT_FALSE(std::filesystem::exists(Path("missing")));
+    program_.reset();  // before the dialogs it was made with
 }
 
 }  // namespace
