@@ -45,9 +45,16 @@ struct ScratchConfig {
     std::string dir;
 };
 
+// Failures would be a fault of the benchmark: show them on the console.
+struct ConsoleDialogs : sphaeron::forms::QtDialogs {
+    void Failure(QWidget*, const QString& text) override { std::fprintf(stderr, "failure: %s\n", qPrintable(text)); }
+    void Information(QWidget*, const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+};
+ConsoleDialogs* consoleDialogs = nullptr;
+
 void BM_WindowRun(benchmark::State& st) {
     ScratchConfig config;
-    sphaeron::forms::SphaeronProgram program;
+    sphaeron::forms::SphaeronProgram program(*consoleDialogs);
     program.Data.SetStepThreads(static_cast<int>(st.range(0)));
     sphaeron::forms::TMainForm& form = *program.MainForm;
     form.show();
@@ -108,17 +115,12 @@ BENCHMARK(BM_HeadlessRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_WindowRun)->ArgsProduct({{1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 int main(int argc, char** argv) {
-    sphaeron::forms::SphaeronApplication app(argc, argv);
-    // Failures would be a fault of the benchmark: show them on the console.
-    struct ConsoleDialogs : sphaeron::forms::QtDialogs {
-        void Failure(QWidget*, const QString& text) override { std::fprintf(stderr, "failure: %s\n", qPrintable(text)); }
-        void Information(QWidget*, const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    } dialogs;
-    sphaeron::forms::Dialogs::Install(&dialogs);
+    ConsoleDialogs dialogs;
+    consoleDialogs = &dialogs;
+    sphaeron::forms::SphaeronApplication app(argc, argv, dialogs);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    sphaeron::forms::Dialogs::Install(nullptr);
     return 0;
 }
