@@ -379,7 +379,7 @@ void TPlotsWindow::DrawPotentials(const TaonState& s, bool mode1) {
 void TPlotsWindow::SaveCsv(const std::string& text) {
     auto chosen = dialogs_.SaveFileName(this, QString::fromLatin1(kCsvFilter), QStringLiteral("csv"));
     if (!chosen) return;
-    common::WriteFileAtomic(chosen->toStdString(), text);
+    common::WriteFileAtomic(common::qt::FilePath(*chosen), text);
 }
 
 void TPlotsWindow::SavePng(QChartView* view) {
@@ -389,7 +389,7 @@ void TPlotsWindow::SavePng(QChartView* view) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     view->grab().save(&buffer, "PNG");
-    common::WriteFileAtomic(chosen->toStdString(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    common::WriteFileAtomic(common::qt::FilePath(*chosen), bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 void TPlotsWindow::SaveEnergyCsvClick() { SaveCsv(EnergyCsv(energy_.Samples())); }
