@@ -72,7 +72,7 @@ Json ParseJsonDocument(const std::string& text) {
     } catch (const Json::exception& e) {
         throw JsonFieldError("not a JSON document: " + WithoutExceptionTag(e.what()));
     }
-    if (!duplicate.empty()) throw JsonFieldError("'" + duplicate + "' appears twice in one object");
+    if (!duplicate.empty()) ThrowFieldError("", "'" + duplicate + "' appears twice in one object");
     return j;
 }
 

@@ -23,7 +23,8 @@ public:
 
 // Parses a whole text. Text that is not JSON, or an object with the same key
 // twice, throws JsonFieldError ("not a JSON document: ..." or
-// "<field>: '<key>' appears twice").
+// "document: '<key>' appears twice in one object"), like every field error
+// in the form "<field>: <problem>".
 Json ParseJsonDocument(const std::string& text);
 
 // True when the text is syntactically one JSON value.
