@@ -98,4 +98,10 @@ void ParseDocumentCommandLine(CLI::App& app, const std::string& version, int arg
     if (!extra.empty()) BadCommandLine(program, "more than one input document ('" + input + "', '" + extra[0] + "')");
 }
 
+void SetUpApp(CLI::App& app, const std::string& footer) {
+    app.footer(footer);
+    app.get_formatter()->column_width(26);
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 }  // namespace tools

@@ -7,6 +7,11 @@
 
 namespace tools {
 
+// The help layout and option rules both tools share: the footer (exit codes
+// and the like) below the options, one column width, and the last of a
+// repeated option counts.
+void SetUpApp(CLI::App& app, const std::string& footer);
+
 // Parses the command line of `app` (whose name is the program's). --help
 // prints the help and --version "<name> <version>" on stdout, exit 0. A bad
 // command line prints one line "<name>: <problem>" and a hint to --help on

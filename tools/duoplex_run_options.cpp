@@ -92,9 +92,7 @@ FunctionChoice FunctionFromText(const std::string& option, std::string_view text
 RunOptions ParseRunOptions(int argc, char** argv) {
     RunOptions o;
     CLI::App app(kDescription, kProgram);
-    app.footer(kFooter);
-    app.get_formatter()->column_width(26);
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    tools::SetUpApp(app, kFooter);
     auto value = [&](const char* name, const char* type, const char* text, auto set) {
         return app.add_option_function<std::string>(name, set, text)->type_name(type);
     };

@@ -55,9 +55,7 @@ bool IsJsonPath(const std::string& path) {
 RunOptions ParseRunOptions(int argc, char** argv) {
     RunOptions o;
     CLI::App app(kDescription, kProgram);
-    app.footer(kFooter);
-    app.get_formatter()->column_width(26);
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    tools::SetUpApp(app, kFooter);
     using tools::Real;
     using tools::Reals;
     using tools::WholeNumber;
