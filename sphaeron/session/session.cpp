@@ -43,6 +43,37 @@ void Session::SetStepThreads(int threads) {
 
 int Session::StepThreads() const { return engine_->Threads(); }
 
+TaonsDocument Session::Packed() const {
+    TaonsDocument record = Document;
+    PackDocument(State, record);
+    return record;
+}
+
+void Session::RestartTimeline() {
+    if (State.SpiralMode) {
+        Timeline.Clear();
+        return;
+    }
+    Timeline.Restart(Packed().bytes.data(), State.StepCount);
+}
+
+void Session::ContinueTimeline() {
+    if (!State.SpiralMode) Timeline.Continue(Packed().bytes.data(), State.StepCount);
+}
+
+void Session::RecordStep() {
+    if (!State.SpiralMode) Timeline.Record(Packed().bytes.data(), State.StepCount);
+}
+
+bool Session::ShowRecorded(std::size_t index) {
+    if (!Timeline.Show(index)) return false;
+    TaonsDocument record;
+    std::copy_n(Timeline.StateAt(index), kDocumentSize, record.bytes.begin());
+    DistributeDocument(record, State);
+    State.StepCount = static_cast<std::int32_t>(Timeline.StepAt(index));
+    return true;
+}
+
 void Session::SetDocumentName(const std::string& name) {
     DocumentName = name;
     if (DocumentNameSet) DocumentNameSet();
@@ -67,6 +98,7 @@ std::optional<std::string> Session::OpenDocument(const std::string& path) {
     SetDocumentName(path);
     DistributeDocument(Document, State);
     State.StepCount = 0;
+    RestartTimeline();
     return LoadCommentary(DocumentName);
 }
 
@@ -107,6 +139,7 @@ RememberedDocument Session::LoadRememberedDocument() {
     if (!common::CanOpenForRead(DocumentName)) return RememberedDocument::Unreadable;
     ReadDocument(DocumentName, Document);
     DistributeDocument(Document, State);
+    RestartTimeline();
     return RememberedDocument::Loaded;
 }
 

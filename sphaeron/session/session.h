@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "common/timeline.h"
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
@@ -68,6 +69,26 @@ public:
     void SetStepThreads(int threads);
     int StepThreads() const;
 
+    // ---- the timeline -----------------------------------------------------
+    // The committed states since the document was loaded, each as the record
+    // Save would write then, with its step count. The window records the
+    // state after each committed step and restarts the timeline whenever a
+    // document, the start structure or the edited taons take the place of
+    // the state.
+    common::Timeline Timeline{kDocumentSize};
+    // Clears the timeline and records the state as its first; in the spiral
+    // there is no state to record and it stays empty.
+    void RestartTimeline();
+    // At "Go": drops the states after the one shown, and records the state
+    // when something changed it since (the velocity reset, the edit dialog).
+    void ContinueTimeline();
+    // After a committed step: the state, with its step count, as the newest.
+    void RecordStep();
+    // Makes the recorded state at `index` the current one: DT, the
+    // parameters, presence, the committed, working and view copies of every
+    // slot, and the step count. False (nothing changed) when there is none.
+    bool ShowRecorded(std::size_t index);
+
     // ---- document commands ------------------------------------------------
     // "Open": reads the record and writes the start file before anything
     // else changes; then the record is the buffer, the document the current
@@ -109,6 +130,8 @@ private:
     void SetDocumentName(const std::string& name);
     void Remember(const std::string& path);
     void Write(const std::string& path);
+    // The record Save would write now.
+    TaonsDocument Packed() const;
 
     std::unique_ptr<StepEngine> engine_;
 };
