@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QStyle>
+#include <QToolBar>
 
 #include "common/errors.h"
 #include "sphaeron/forms/failure.h"
@@ -100,6 +101,7 @@ void TMainForm::FormCreate() {
     FillListing();
     FillParameterFields();
     s.Stopped = true;
+    RestartTimeline();
     created_ = true;
 }
 
@@ -244,6 +246,7 @@ void TMainForm::ShowRunLook(bool running) {
     for (QAction* a : {Images->menuAction(), Daons1, Spiral1}) a->setEnabled(!running);
     Null00->setEnabled(!running);
     if (running) ShowNull00(QStringLiteral("0"));
+    TimelineSlider->setEnabled(!running && session_.Timeline.Count() > 1);
 }
 
 void TMainForm::ShowNull00(const QString& caption) {
@@ -267,8 +270,10 @@ void TMainForm::GoClick() {
         s.Stopped = false;
         if (runActive_) return;  // "Stop" and "Go" within one dispatch: the loop goes on
         runActive_ = true;
+        session_.ContinueTimeline();
         RunLoop(s.StepCount);
         runActive_ = false;
+        ShowTimeline();
         if (closeAfterRun_) {
             closeAfterRun_ = false;
             close();
@@ -290,6 +295,8 @@ void TMainForm::RunLoop(int n) {
             sw.Mode1 = RB1->isChecked();
             session_.Step(sw);
             s.StepCount = n;
+            session_.RecordStep();
+            if (TimelineStrip->isVisible()) ShowTimeline();
             if (s.TimeDisplayOn) ShowStepCount(n);
             DrawTaonScene();
             if (ShowList->isChecked()) FillListing();
@@ -350,6 +357,7 @@ void TMainForm::Spiral1Click() {
         ShowSpiral(p, [this] {
             Go->setEnabled(false);
             Null00->setEnabled(false);
+            RestartTimeline();
         });
     });
 }

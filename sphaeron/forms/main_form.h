@@ -31,6 +31,7 @@
 
 class QAction;
 class QMenu;
+class QToolBar;
 
 namespace sphaeron::forms {
 
@@ -238,6 +239,30 @@ public:
     void PlotsParametersChanged();
     void PlotsRefresh();  // new parameters and taons
 
+    // ---- the timeline (main_form_timeline.cpp) -----------------------------
+    QAction* Timeline1 = nullptr;        // View, "Timeline" (F10): the strip
+    QToolBar* TimelineStrip = nullptr;   // below the panels, hidden at start
+    QSlider* TimelineSlider = nullptr;   // the recorded states, the first at the left
+    QLabel* TimelineLabel = nullptr;     // the step shown and the steps recorded
+    QAction* TimelineBack = nullptr;     // Alt+Left
+    QAction* TimelineForward = nullptr;  // Alt+Right
+    QAction* TimelineFirst = nullptr;    // Alt+Home
+    QAction* TimelineLast = nullptr;     // Alt+End
+    void Timeline1Click();
+    void TimelineSliderChange();
+    void TimelineBackClick();
+    void TimelineForwardClick();
+    void TimelineFirstClick();
+    void TimelineLastClick();
+    // The recorded state at `index` as the current one, shown everywhere;
+    // nothing during a run or without one.
+    void ShowRecordedState(std::optional<std::size_t> index);
+    // The strip follows the timeline.
+    void ShowTimeline();
+    // A new first state: a document, the start structure or edited taons
+    // took the place of the state (nothing is recorded in the spiral).
+    void RestartTimeline();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -248,6 +273,7 @@ private:
     void BuildMenus();
     void BuildBottomPanel();
     void BuildRightPanel();
+    void BuildTimeline();
     QLineEdit* MakeField(QWidget* parent, int x, int y, int w, QColor colour, bool filtered);
     QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());
     void ArrangeControls();
@@ -266,6 +292,7 @@ private:
     bool runActive_ = false;  // the run loop is on the stack
     bool closeAfterRun_ = false;
     bool created_ = false;
+    int timelineGrowth_ = 0;  // what the window grew by for the strip
 };
 
 // The open and save dialogs for documents (filter "Taons files

@@ -68,6 +68,7 @@ void TMainForm::New1Click() {
     ShowDocumentName();
     s.StepCount = 0;
     LTime->setText(QStringLiteral("0"));
+    RestartTimeline();
     FillListing();
     FillParameterFields();
     DrawTaonScene();
@@ -84,6 +85,7 @@ void TMainForm::OpenDocument(const std::string& path) {
     Go->setEnabled(true);
     Null00->setEnabled(State().Stopped);
     LTime->setText(QStringLiteral("0"));
+    ShowTimeline();  // the session started it afresh
     FillListing();
     FillParameterFields();
     if (commentary) SetCommentText(*commentary);
@@ -132,6 +134,8 @@ void TMainForm::Daons1Click() {
             FillListing();
             break;
     }
+    // What is shown now is the first state, whatever it came from.
+    RestartTimeline();
 }
 
 void TMainForm::Exit1Click() { close(); }
