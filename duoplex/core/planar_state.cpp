@@ -97,6 +97,14 @@ void TakeRecordValues(PlanarState& s, const GravRecord& r) {
     s.DT = r.DT;
 }
 
+GravBytes RecordedState(const PlanarState& s) { return EncodeGravRecord(RecordOfState(s)); }
+
+void ShowRecordedState(PlanarState& s, const unsigned char* recorded, std::int64_t step) {
+    std::memcpy(s.Snapshot.data(), recorded, kGravRecordSize);
+    TakeRecordValues(s, DecodeGravRecord(s.Snapshot));
+    s.StepCount = static_cast<std::int32_t>(step);
+}
+
 void LoadDocument(const std::string& path, PlanarState& s) {
     GravBytes bytes{};
     common::ReadRecord(path, bytes.data(), bytes.size());  // throws before anything changes

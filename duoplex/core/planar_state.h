@@ -64,6 +64,13 @@ GravRecord RecordOfState(const PlanarState& s);
 // Takes A .. SpeedY and DT of the record into the state.
 void TakeRecordValues(PlanarState& s, const GravRecord& r);
 
+// The state as the timeline of a run records it: the record of its values,
+// the unused bytes taken from the snapshot.
+GravBytes RecordedState(const PlanarState& s);
+// A recorded state made the current one: its values and step count, and the
+// document snapshot, so that "Save as ..." writes the state shown.
+void ShowRecordedState(PlanarState& s, const unsigned char* recorded, std::int64_t step);
+
 // Reads the first 256 bytes of the file (opened read-only) into the
 // snapshot and the values into the state. A failure changes nothing.
 void LoadDocument(const std::string& path, PlanarState& s);

@@ -108,6 +108,7 @@ TMainForm::TMainForm(Dialogs& dialogs)
       separator_(LocaleSeparator()) {
     image_.fill(Qt::black);
     BuildControls();
+    BuildTimelineKeys();
     FormCreate();
 }
 
@@ -425,6 +426,7 @@ void TMainForm::FormCreate() {
     FillGravonEdits();
     ShowDT();
     Guarded([&] { TakeSnapshot(); });  // "Save as ..." writes what is shown
+    RestartTimeline();
     Go->setText(QStringLiteral("Go"));
     Go->setIcon(Glyph(true));
     move(0, 0);
@@ -459,6 +461,8 @@ void TMainForm::GoClick() {
         return;
     }
     SetRunning();
+    // Runs on from the state shown; the states after it are dropped.
+    Timeline.Continue(RecordedState(State).data(), State.StepCount);
     Guarded([&] {
         try {
             RunLoop();
@@ -482,6 +486,7 @@ void TMainForm::RunLoop() {
 
 void TMainForm::DoStep() {
     duoplex::DoStep(State, CurrentStepSettings());
+    Timeline.Record(RecordedState(State).data(), State.StepCount);
     if (ShowTime->isChecked()) LTime->setText(QString::number(State.StepCount));
     DrawFrame();
 }
@@ -508,6 +513,7 @@ void TMainForm::New1Click() {
     ResetToNewValues(State);
     FillGravonEdits();
     ShowDT();
+    RestartTimeline();
 }
 
 void TMainForm::Open1Click() {
@@ -524,6 +530,7 @@ void TMainForm::OpenDocument(const QString& name) {
 
 void TMainForm::LoadAndShow(const QString& name) {
     LoadDocument(common::qt::FilePath(name), State);
+    RestartTimeline();
     FillGravonEdits();
     ShowDT();
     RedrawScene();
@@ -557,6 +564,7 @@ void TMainForm::RefreshClick() {
         State.DT = ReadEdit(EditDifferent);
         TakeSnapshot();
         State.StepCount = 0;
+        RestartTimeline();
         LTime->setText(QStringLiteral("0"));
         RedrawScene();
     });

@@ -8,10 +8,12 @@
 #include <QString>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "common/qt/controls.h"
 #include "common/qt/dialogs.h"
 #include "common/qt/qimage_canvas.h"
+#include "common/timeline.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
@@ -70,6 +72,14 @@ public:
     void DoStep();
 
     PlanarState State;
+    // Every state of the runs since the last Open, Refresh, New or start,
+    // each as its 256-byte record.
+    common::Timeline Timeline{kGravRecordSize};
+    // Alt+Left, Alt+Right, Alt+Home, Alt+End (main_form_timeline.cpp).
+    QAction *TimelineBack = nullptr, *TimelineForward = nullptr, *TimelineFirst = nullptr, *TimelineLast = nullptr;
+    // The recorded state at `index` as the current one, shown; nothing
+    // during a run or without one.
+    void ShowRecorded(std::optional<std::size_t> index);
 
     // Controls.
     common::qt::DrawingArea* DrawingField = nullptr;
@@ -110,6 +120,9 @@ protected:
 
 private:
     void BuildControls();
+    void BuildTimelineKeys();
+    // The current state as the first of a new timeline.
+    void RestartTimeline();
     void BuildGravonPage(QWidget* page, int k);
     void FillGravonEdits();
     void ShowDT();

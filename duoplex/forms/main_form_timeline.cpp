@@ -1,0 +1,43 @@
+// The window's side of the timeline: every state of a run is recorded from
+// the one that Open, Refresh, New or the start put in place; Alt+Left,
+// Alt+Right, Alt+Home and Alt+End make the state before, after, the first or
+// the last the current one (between runs only). "Go" runs on from the state
+// shown; "Save as ..." then writes it.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "duoplex/forms/main_form.h"
+
+namespace duoplex::forms {
+
+void TMainForm::BuildTimelineKeys() {
+    auto key = [this](QKeyCombination combination, std::optional<std::size_t> (common::Timeline::*move)() const) {
+        auto* a = new QAction(this);
+        a->setShortcut(QKeySequence(combination));
+        addAction(a);
+        connect(a, &QAction::triggered, this, [this, move] { ShowRecorded((Timeline.*move)()); });
+        return a;
+    };
+    TimelineBack = key(Qt::ALT | Qt::Key_Left, &common::Timeline::Back);
+    TimelineForward = key(Qt::ALT | Qt::Key_Right, &common::Timeline::Forward);
+    TimelineFirst = key(Qt::ALT | Qt::Key_Home, &common::Timeline::First);
+    TimelineLast = key(Qt::ALT | Qt::Key_End, &common::Timeline::Last);
+}
+
+void TMainForm::RestartTimeline() { Timeline.Restart(RecordedState(State).data(), State.StepCount); }
+
+void TMainForm::ShowRecorded(std::optional<std::size_t> index) {
+    if (!index || !State.Stopped || !Timeline.Show(*index)) return;
+    try {
+        ShowRecordedState(State, Timeline.StateAt(*index), Timeline.StepAt(*index));
+        FillGravonEdits();
+        ShowDT();
+        LTime->setText(QString::number(State.StepCount));
+        RedrawScene();
+    } catch (const std::exception& failure) {
+        ReportFailure(failure);
+    }
+}
+
+}  // namespace duoplex::forms
