@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "common/canvas.h"
+#include "common/timeline.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_step.h"
 
@@ -40,18 +41,24 @@ struct Controls : duoplex::SceneControls {
     char DecimalSeparator() const override { return ','; }
 };
 
+// A step and its frame as the window's run makes them, with the timeline
+// recording each state (argument 1) or not (0).
 void BM_StepAndFrame(benchmark::State& state) {
     duoplex::PlanarState s = Configured(FunctionChoice::F_PES, false);
     duoplex::StepSettings st{FunctionChoice::F_PES, true, 1};
     common::MemoryCanvas canvas(duoplex::kFieldWidth, duoplex::kClientHeight);
     Controls controls;
+    common::Timeline timeline(duoplex::kGravRecordSize);
+    const bool record = state.range(0) != 0;
     for (auto _ : state) {
         duoplex::DoStep(s, st);
+        if (record) timeline.Record(duoplex::RecordedState(s).data(), s.StepCount);
         duoplex::DrawScene(s, canvas, controls);
     }
     state.SetItemsProcessed(state.iterations());
+    state.counters["states held"] = static_cast<double>(timeline.Count());
 }
-BENCHMARK(BM_StepAndFrame);
+BENCHMARK(BM_StepAndFrame)->ArgName("timeline")->Arg(0)->Arg(1);
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/fpcheck.h"
+#include "common/timeline.h"
 #include "sphaeron/core/literal_step.h"
 #include "sphaeron/core/observables.h"
 #include "sphaeron/core/taon_step.h"
@@ -47,8 +48,24 @@ void BM_FastStep(benchmark::State& st) {
     st.counters["steps/s"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
 }
 
+// What the window's timeline adds to a step: the record of the state into
+// the history (with its thinning once the 256 MiB are full).
+void BM_RecordState(benchmark::State& st) {
+    sphaeron::TaonState s = LatticeState();
+    sphaeron::TaonsDocument doc;
+    common::Timeline timeline(sphaeron::kDocumentSize);
+    std::int64_t step = 0;
+    for (auto _ : st) {
+        sphaeron::TaonsDocument record = doc;
+        sphaeron::PackDocument(s, record);
+        timeline.Record(record.bytes.data(), ++step);
+    }
+    st.counters["states held"] = static_cast<double>(timeline.Count());
+}
+
 }  // namespace
 
+BENCHMARK(BM_RecordState)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_LiteralStep)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FastStep)
     ->ArgNames({"threads", "log"})

@@ -2,7 +2,9 @@
 // example with "Show Listing" on (step, scene, listing and event dispatch in
 // every pass), next to the bare step on the same document and thread count,
 // as the headless runner makes it. The window run is measured with the plots
-// window closed (second argument 0) and open (1). Runs on any Qt platform; without a
+// window closed (second argument 0) and open (1), and with the timeline
+// recording every step (third argument 1, as the window always does) and
+// without it (0). Runs on any Qt platform; without a
 // display use QT_QPA_PLATFORM=offscreen.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -56,6 +58,7 @@ void BM_WindowRun(benchmark::State& st) {
     ScratchConfig config;
     sphaeron::forms::SphaeronProgram program(*consoleDialogs);
     program.Data.SetStepThreads(static_cast<int>(st.range(0)));
+    if (st.range(2) == 0) program.Data.Timeline.SetBudget(0);
     sphaeron::forms::TMainForm& form = *program.MainForm;
     form.show();
     QApplication::processEvents();
@@ -85,6 +88,7 @@ void BM_WindowRun(benchmark::State& st) {
         steps += form.Data().State.StepCount - first;
     }
     st.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+    st.counters["states held"] = static_cast<double>(form.Data().Timeline.Count());
     if (form.Plots) {
         // The share of the run the plots window took, as it measures itself.
         const auto runs = std::chrono::steady_clock::now() - started;
@@ -112,7 +116,10 @@ void BM_HeadlessRun(benchmark::State& st) {
 }  // namespace
 
 BENCHMARK(BM_HeadlessRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK(BM_WindowRun)->ArgsProduct({{1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_WindowRun)
+    ->ArgNames({"threads", "plots", "timeline"})
+    ->ArgsProduct({{1, 2}, {0, 1}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 int main(int argc, char** argv) {
     ConsoleDialogs dialogs;
