@@ -243,6 +243,9 @@ private:
 
     void ViewCommand();
 
+    // Alt+Left, Alt+Right, Alt+Home, Alt+End or the timeline's slider.
+    void TimelineMove();
+
     void Switch();
 
     void DoubleClick();

@@ -235,6 +235,40 @@ void Monkey::ViewCommand() {
     RequireOnlyIncidentalMessages("a view command");
 }
 
+void Monkey::TimelineMove() {
+    TMainForm& f = Form();
+    const common::Timeline& t = Data().Timeline;
+    const bool idle = State().Stopped;
+    std::optional<std::size_t> target;
+    if (Chance(25)) {
+        const int value = static_cast<int>(Pick(static_cast<unsigned>(f.TimelineSlider->maximum()) + 1));
+        Note("timeline slider " + std::to_string(value));
+        // Only a slider that is on and moves goes somewhere.
+        if (f.TimelineSlider->isEnabled() && value != f.TimelineSlider->value()) target = value;
+        f.TimelineSlider->setValue(value);
+    } else {
+        const struct {
+            Qt::Key key;
+            std::optional<std::size_t> to;
+        } keys[] = {{Qt::Key_Left, t.Back()}, {Qt::Key_Right, t.Forward()}, {Qt::Key_Home, t.First()}, {Qt::Key_End, t.Last()}};
+        const auto& k = OneOf(keys);
+        Note("Alt+key " + std::to_string(k.key - Qt::Key_Home));
+        target = k.to;
+        Key(&f, k.key, Qt::AltModifier);
+    }
+    if (!idle || !target) {
+        Require(CoreImage(State()) == CoreImage(Unchanged()), "a timeline key that goes nowhere changed the state");
+        return;
+    }
+    TaonsDocument shown = Data().Document;
+    PackDocument(State(), shown);
+    Require(t.Shown() == *target && std::memcmp(shown.bytes.data(), t.StateAt(*target), kDocumentSize) == 0 &&
+                State().StepCount == t.StepAt(*target),
+            "the state is not the recorded one gone to");
+    Require(f.LTime->text() == QString::number(State().StepCount), "the step counter does not show the state's step");
+    RequireOnlyIncidentalMessages("a timeline move");
+}
+
 void Monkey::Switch() {
     TMainForm& f = Form();
     QAbstractButton* const switches[] = {f.ShowList, f.Cool, f.StopL, f.RB0, f.RB1, f.RB2};

@@ -338,8 +338,10 @@ void Monkey::Act(bool running) {
             TypeIntoMemo();
         } else if (what < 34) {
             GoButton();
-        } else if (what < 48) {
+        } else if (what < 45) {
             ViewCommand();
+        } else if (what < 48) {
+            TimelineMove();
         } else if (what < 54) {
             Switch();
         } else if (what < 57) {
