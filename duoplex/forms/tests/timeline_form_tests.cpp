@@ -2,6 +2,7 @@
 // writes the state shown, a run goes on exactly from it, and Open, Refresh
 // and New start the timeline afresh.
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -67,7 +68,12 @@ TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
         form.Save1Click();
         return ReadBytes(dir.File("out.grav"));
     };
-    auto key = [&](Qt::Key k) { QTest::keyClick(&form, k, Qt::AltModifier); };
+    // The keys reach the window from a field with the keyboard too.
+    auto key = [&](Qt::Key k) {
+        QWidget* target = k == Qt::Key_Left ? static_cast<QWidget*>(form.Edit(Field::X, 1)) : &form;
+        target->setFocus();
+        QTest::keyClick(target, k, Qt::AltModifier);
+    };
 
     // During a run the keys do nothing.
     QTimer during;

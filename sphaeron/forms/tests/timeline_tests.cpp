@@ -32,8 +32,14 @@ protected:
         PackDocument(s, record);
         return {record.bytes.begin(), record.bytes.end()};
     }
+    // Alt+Left is pressed in a parameter field, Alt+Right in the memo: the
+    // keys reach the window from there too.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
-        QTest::keyClick(&Form(), key, modifiers);
+        QWidget* target = &Form();
+        if (modifiers == Qt::AltModifier && key == Qt::Key_Left) target = Form().EditA1;
+        if (modifiers == Qt::AltModifier && key == Qt::Key_Right) target = Form().Comment;
+        target->setFocus();
+        QTest::keyClick(target, key, modifiers);
     }
     // Runs until the step count reaches `last`.
     void RunTo(int last) {
