@@ -4,16 +4,25 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/timeline.h"
+
 namespace common {
 
 namespace {
 
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
 struct Parser {
     CLI::App app;
     std::string file;
+    std::size_t timelineMiB = common::Timeline::kDefaultBudget / kMiB;
 
     explicit Parser(const WindowCommandLine& line) : app(line.description, line.program) {
         app.add_option("FILE", file, "the document to open")->type_name("");
+        app.add_option("--timeline-memory", timelineMiB,
+                       "memory for going back in a run, in MiB, 0 to 65536 (256 by default; 0: no timeline)")
+            ->type_name("MIB")
+            ->check(CLI::Range(std::size_t{0}, std::size_t{65536}).description(""));
         app.set_version_flag("--version", std::string(line.program) + " " + line.version, "Print the version and exit");
     }
 };
@@ -37,11 +46,11 @@ void HandleHelpAndVersion(int argc, char** argv, const WindowCommandLine& line) 
         std::printf("%s\n", e.what());
         std::exit(0);
     } catch (const CLI::ParseError&) {
-        // Reported by DocumentArgument once the toolkit has taken its options.
+        // Reported by ReadWindowArguments once the toolkit has taken its options.
     }
 }
 
-std::optional<std::string> DocumentArgument(int argc, char** argv, const WindowCommandLine& line) {
+WindowArguments ReadWindowArguments(int argc, char** argv, const WindowCommandLine& line) {
     Parser p(line);
     try {
         p.app.parse(argc, argv);
@@ -52,8 +61,10 @@ std::optional<std::string> DocumentArgument(int argc, char** argv, const WindowC
     } catch (const CLI::ParseError& e) {
         Bad(line, e.what());
     }
-    if (p.app.count("FILE") == 0) return std::nullopt;
-    return p.file;
+    WindowArguments args;
+    if (p.app.count("FILE") != 0) args.document = p.file;
+    args.timelineBytes = p.timelineMiB * kMiB;
+    return args;
 }
 
 }  // namespace common

@@ -1,5 +1,6 @@
 #include "common/timeline.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace common {
@@ -49,9 +50,10 @@ void Timeline::Continue(const unsigned char* state, std::int64_t step) {
 }
 
 void Timeline::Append(const unsigned char* state, std::int64_t step) {
-    // The list of states is made as long as the budget allows at once, so
-    // that it never grows past it.
-    if (states_.capacity() < capacity_) states_.reserve(capacity_);
+    // The list of states grows by doubling, but never past what the budget
+    // allows: its entries are counted in StateBytes.
+    if (states_.size() == states_.capacity())
+        states_.reserve(std::min(capacity_, std::max<std::size_t>(1024, 2 * states_.capacity())));
     Entry e;
     e.step = step;
     e.bytes = std::make_unique<unsigned char[]>(stateSize_);

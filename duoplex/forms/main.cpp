@@ -1,6 +1,6 @@
 // Duoplex: the planar gravon simulator.
 //
-//   duoplex [FILE.grav]
+//   duoplex [--timeline-memory MIB] [FILE.grav]
 //
 // With a document named, the window opens it as File > Open would.
 #include "common/command_line.h"
@@ -17,9 +17,10 @@ int main(int argc, char** argv) {
     common::HandleHelpAndVersion(argc, argv, line);
     common::qt::QtDialogs dialogs(QString::fromLatin1(kTitle), QMessageBox::Information);
     common::qt::GuardedApplication app(argc, argv, QString::fromLatin1(kTitle), dialogs);
-    std::optional<std::string> document = common::DocumentArgument(argc, argv, line);
+    const common::WindowArguments args = common::ReadWindowArguments(argc, argv, line);
     TMainForm form(dialogs);
+    form.Timeline.SetBudget(args.timelineBytes);
     form.show();
-    if (document) form.OpenDocument(common::qt::DisplayPath(*document));
+    if (args.document) form.OpenDocument(common::qt::DisplayPath(*args.document));
     return app.exec();
 }

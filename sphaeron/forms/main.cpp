@@ -1,6 +1,6 @@
 // Sphaeron: the windowed 3D taon simulator.
 //
-//   sphaeron [FILE.ato]
+//   sphaeron [--timeline-memory MIB] [FILE.ato]
 //
 // With a document named, the window opens it as File > Open would.
 #include <QThread>
@@ -24,8 +24,11 @@ int main(int argc, char** argv) {
     QtDialogs dialogs;
     SphaeronApplication app(argc, argv, dialogs);
     app.setWindowIcon(ProgramIcon());
-    std::optional<std::string> document = common::DocumentArgument(argc, argv, line);
+    const common::WindowArguments args = common::ReadWindowArguments(argc, argv, line);
+    const std::optional<std::string>& document = args.document;
     SphaeronProgram program(dialogs);
+    program.Data.Timeline.SetBudget(args.timelineBytes);
+    program.MainForm->ShowTimeline();
     // The step gives the same results on any number of threads.
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();

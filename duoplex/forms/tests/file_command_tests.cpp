@@ -166,6 +166,7 @@ TEST(DuoplexFileCommands, HelpAndVersionWithoutAWindow) {
     } cases[] = {
         {noDisplay, "--version", 0, "duoplex " DUOPLEX_PROJECT_VERSION "\n"},
         {noDisplay, "--help", 0, "[FILE]"},
+        {noDisplay, "--help", 0, "--timeline-memory MIB"},
         {"QT_QPA_PLATFORM=offscreen ", "a.grav b.grav", 2, "duoplex: unexpected 'b.grav'\nRun 'duoplex --help'"},
     };
     for (const auto& c : cases) {
