@@ -409,15 +409,6 @@ void TMainForm::ReportFailure(const std::exception& failure) {
     skipActivate_ = true;  // coming back from the box is no reason to redraw
 }
 
-template <class Handler>
-void TMainForm::Guarded(Handler&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Handlers
 

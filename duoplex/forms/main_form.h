@@ -135,8 +135,15 @@ private:
     void SetRunning();
     void SetIdle();
 
+    // Runs a handler; a failure ends it there and is reported.
     template <class Handler>
-    void Guarded(Handler&& handler);
+    void Guarded(Handler&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& failure) {
+            ReportFailure(failure);
+        }
+    }
     void ReportFailure(const std::exception& failure);
 
     // SceneControls

@@ -29,15 +29,13 @@ void TMainForm::RestartTimeline() { Timeline.Restart(RecordedState(State).data()
 
 void TMainForm::ShowRecorded(std::optional<std::size_t> index) {
     if (!index || !State.Stopped || !Timeline.Show(*index)) return;
-    try {
+    Guarded([&] {
         ShowRecordedState(State, Timeline.StateAt(*index), Timeline.StepAt(*index));
         FillGravonEdits();
         ShowDT();
         LTime->setText(QString::number(State.StepCount));
         RedrawScene();
-    } catch (const std::exception& failure) {
-        ReportFailure(failure);
-    }
+    });
 }
 
 }  // namespace duoplex::forms

@@ -25,6 +25,7 @@
 
 #include "sphaeron/forms/controls.h"
 #include "sphaeron/forms/dialogs.h"
+#include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/listing_model.h"
 #include "sphaeron/session/session.h"
 #include "sphaeron/view/scene.h"
@@ -283,7 +284,9 @@ private:
     void ShowNull00(const QString& caption);
     // Wires a handler so that a failure in it reaches the failure handler.
     template <class Signal, class Sender>
-    void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)());
+    void Wire(Sender* sender, Signal signal, void (TMainForm::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
+    }
 
     Session& session_;
     Dialogs& dialogs_;

@@ -102,11 +102,6 @@ TMainForm::~TMainForm() {
     Comment->disconnect(this);
 }
 
-template <class Signal, class Sender>
-void TMainForm::Wire(Sender* sender, Signal signal, void (TMainForm::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
-}
-
 void TMainForm::BuildMenus() {
     auto item = [this](QMenu* menu, const char* caption, void (TMainForm::*handler)(), QKeySequence key = {}) {
         QAction* a = menu->addAction(QString::fromLatin1(caption));

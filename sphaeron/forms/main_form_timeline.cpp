@@ -11,19 +11,15 @@
 #include <QSlider>
 #include <QToolBar>
 
-#include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/main_form.h"
 
 namespace sphaeron::forms {
 
 void TMainForm::BuildTimeline() {
-    auto wire = [this](auto* sender, auto signal, void (TMainForm::*handler)()) {
-        connect(sender, signal, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
-    };
     Timeline1 = View1->addAction(QStringLiteral("Timeline"));
     Timeline1->setCheckable(true);
     Timeline1->setShortcut(QKeySequence(Qt::Key_F10));
-    wire(Timeline1, &QAction::triggered, &TMainForm::Timeline1Click);
+    Wire(Timeline1, &QAction::triggered, &TMainForm::Timeline1Click);
 
     TimelineStrip = new QToolBar(QStringLiteral("Timeline"), this);
     TimelineStrip->setMovable(false);
@@ -37,13 +33,13 @@ void TMainForm::BuildTimeline() {
     TimelineLabel = new QLabel(TimelineStrip);
     TimelineLabel->setMinimumWidth(TimelineLabel->fontMetrics().horizontalAdvance(QStringLiteral("Step 0000000 of 0000000 - 0000000")));
     TimelineStrip->addWidget(TimelineLabel);
-    wire(TimelineSlider, &QSlider::valueChanged, &TMainForm::TimelineSliderChange);
+    Wire(TimelineSlider, &QSlider::valueChanged, &TMainForm::TimelineSliderChange);
 
-    auto key = [this, &wire](QKeyCombination combination, void (TMainForm::*handler)()) {
+    auto key = [this](QKeyCombination combination, void (TMainForm::*handler)()) {
         auto* a = new QAction(this);
         a->setShortcut(QKeySequence(combination));
         addAction(a);
-        wire(a, &QAction::triggered, handler);
+        Wire(a, &QAction::triggered, handler);
         return a;
     };
     TimelineBack = key(Qt::ALT | Qt::Key_Left, &TMainForm::TimelineBackClick);
