@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config ccache
           qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev
+          libcli11-dev nlohmann-json3-dev ffmpeg
           pybind11-dev python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
           ${EXTRA_PACKAGES:-})
 missing=()
