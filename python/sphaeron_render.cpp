@@ -1,10 +1,11 @@
-// sphaeron.render: the taon scene of a document as a PNG, drawn as
-// `sphaeron-run --png` draws it.
+// sphaeron.render and sphaeron.render_movie: the taon scene of documents as
+// a PNG or a movie, drawn as `sphaeron-run --png` and `--movie` draw it.
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
 #include <array>
 #include <optional>
+#include <unistd.h>
 
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -12,14 +13,10 @@
 #include "python/sphaeron_py.h"
 #include "sphaeron/view/view.h"
 
+#include "common/movie.h"
+
 #ifdef SPHAERON_RENDER_WITH_QT
-#include <QBuffer>
-#include <QGuiApplication>
-#include <QImage>
-
-#include <cstdlib>
-
-#include "common/qt/qimage_canvas.h"
+#include "sphaeron/picture/picture.h"
 #endif
 
 namespace pysphaeron {
@@ -28,88 +25,119 @@ namespace {
 
 constexpr int kMaxSide = 16384;
 
-#ifdef SPHAERON_RENDER_WITH_QT
-// Text needs a Qt application. When the process has none, one on the
-// offscreen platform is made and kept for the life of the process; the
-// platform setting of the environment is left as it was for anybody else.
-void EnsureApplication() {
-    if (QGuiApplication::instance()) return;
-    const char* previous = std::getenv("QT_QPA_PLATFORM");
-    std::optional<std::string> saved;
-    if (previous) saved = previous;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QLatin1String("QStandardPaths:"))) return;
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
-    static int argc = 1;
-    static char name[] = "sphaeron";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);  // lives as long as the process
-    if (saved)
-        qputenv("QT_QPA_PLATFORM", saved->c_str());
-    else
-        qunsetenv("QT_QPA_PLATFORM");
-}
-#endif
-
 std::array<long double, 3> Reals3(const std::vector<py::object>& v, const char* what) {
     if (v.size() != 3) throw py::value_error(std::string(what) + " needs 3 numbers");
     return {pyext::ToReal(v[0], what), pyext::ToReal(v[1], what), pyext::ToReal(v[2], what)};
 }
 
-void Render(Document& d, const std::filesystem::path& file, const std::vector<py::object>& view, py::object scale,
-            const std::vector<py::object>& shift, std::pair<int, int> size, int mode, bool stopL, bool numbers) {
 #ifdef SPHAERON_RENDER_WITH_QT
+// The picture options of the arguments; throws ValueError for bad ones.
+sphaeron::picture::PictureOptions Options(const std::vector<py::object>& view, py::object scale,
+                                          const std::vector<py::object>& shift, std::pair<int, int> size, int mode,
+                                          bool stopL, bool numbers) {
     if (mode < 0 || mode > 2) throw py::value_error("mode must be 0, 1 or 2");
     auto [width, height] = size;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         throw py::value_error("size must be 1 to 16384 pixels each way");
     if (shift.size() != 2) throw py::value_error("shift needs 2 numbers");
+    sphaeron::picture::PictureOptions o;
     std::array<long double, 3> angles = Reals3(view, "view");
-    long double s = pyext::ToReal(scale, "scale");
-    long double sx = pyext::ToReal(shift[0], "shift"), sy = pyext::ToReal(shift[1], "shift");
-    EnsureApplication();
+    for (int k = 0; k < 3; ++k) o.view[k] = angles[static_cast<std::size_t>(k)];
+    o.scale = pyext::ToReal(scale, "scale");
+    o.shift[0] = pyext::ToReal(shift[0], "shift");
+    o.shift[1] = pyext::ToReal(shift[1], "shift");
+    o.width = width;
+    o.height = height;
+    o.mode = mode;
+    o.stopL = stopL;
+    o.numbers = numbers;
+    return o;
+}
 
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    common::QImageCanvas canvas(&image);
-    sphaeron::ViewState v;
-    sphaeron::StartView(v, width, height);
-    v.ViewScale = s;
-    v.ShiftX = sx;
-    v.ShiftY = sy;
-    v.ShowNumbers = numbers;
-    v.ViewTeta = angles[0];
-    v.ViewPsi = angles[1];
-    v.ViewPhi = angles[2];
-    sphaeron::SceneSwitches sw;
-    sw.StopL = stopL;
-    sw.RB1 = mode == 1;
-    sw.RB2 = mode == 2;
-    sw.DecimalSeparator = ',';  // the panel's texts of the document's group 1
+// Draws the document's state; a fault in the drawing is kept in `fault`
+// and leaves the picture drawn up to it.
+void DrawDocument(Document& d, const sphaeron::picture::PictureOptions& o, QImage& image, std::exception_ptr& fault) {
+    std::lock_guard<std::mutex> lock(d.busy);
+    pyext::ExactArithmetic exact;
+    try {
+        sphaeron::ViewState view = sphaeron::picture::OptionsView(o);
+        sphaeron::picture::DrawStateScene(d.state, view, sphaeron::picture::OptionsSwitches(o), image);
+    } catch (const common::AppError&) {
+        fault = std::current_exception();
+    }
+}
+#endif
 
+void Render(Document& d, const std::filesystem::path& file, const std::vector<py::object>& view, py::object scale,
+            const std::vector<py::object>& shift, std::pair<int, int> size, int mode, bool stopL, bool numbers) {
+#ifdef SPHAERON_RENDER_WITH_QT
+    sphaeron::picture::PictureOptions o = Options(view, scale, shift, size, mode, stopL, numbers);
+    sphaeron::picture::EnsureApplication();
     // A fault ends the drawing; the picture drawn up to it is written all
     // the same, and then the fault is raised.
+    QImage image;
     std::exception_ptr fault;
-    {
-        std::lock_guard<std::mutex> lock(d.busy);
-        pyext::ExactArithmetic exact;
-        try {
-            sphaeron::DrawTaonScene(d.state, v, canvas, sw);
-        } catch (const common::AppError&) {
-            fault = std::current_exception();
-        }
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) throw std::runtime_error("the picture could not be encoded");
+    DrawDocument(d, o, image, fault);
+    QByteArray png = sphaeron::picture::EncodePng(image);
+    if (png.isEmpty()) throw std::runtime_error("the picture could not be encoded");
     common::WriteFileAtomic(file.string(), png.constData(), static_cast<std::size_t>(png.size()));
     if (fault) std::rethrow_exception(fault);
 #else
     (void)d, (void)file, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL, (void)numbers;
     throw std::runtime_error("render needs the build with Qt");
+#endif
+}
+
+// The documents' states as the frames of a movie, in order. A fault in a
+// drawing ends the movie with that partial picture, which is written, and
+// is raised after it; any other failure leaves no file.
+void RenderMovie(const std::vector<Document*>& frames, const std::filesystem::path& file, double fps,
+                 const std::vector<py::object>& view, py::object scale, const std::vector<py::object>& shift,
+                 std::pair<int, int> size, int mode, bool stopL, bool numbers, int quality) {
+#ifdef SPHAERON_RENDER_WITH_QT
+    sphaeron::picture::PictureOptions o = Options(view, scale, shift, size, mode, stopL, numbers);
+    if (!(fps >= 0.1 && fps <= 1000)) throw py::value_error("fps must be 0.1 to 1000");
+    if (quality < 0 || quality > 51) throw py::value_error("quality must be 0 to 51");
+    for (Document* d : frames)
+        if (!d) throw py::value_error("frames must be documents");
+    const std::string target = file.string();
+    if (!common::IsMoviePath(target)) throw py::value_error("a movie is named .mp4, .gif or .mkv");
+    common::MovieFormat format = common::MovieFormatOf(target);
+    common::MovieSettings settings{o.width, o.height, fps, quality};
+    common::FfmpegProgram();  // no ffmpeg: no file either
+    sphaeron::picture::EnsureApplication();
+    std::string staging = common::MakeMovieStaging(target);
+    std::exception_ptr fault;
+    try {
+        common::MovieEncoder encoder(format, settings, staging);
+        QImage image;
+        std::vector<unsigned char> rgb;
+        for (Document* d : frames) {
+            DrawDocument(*d, o, image, fault);
+            sphaeron::picture::RgbFrame(image, rgb);
+            {
+                py::gil_scoped_release free;
+                encoder.Frame(rgb.data());
+            }
+            if (fault) break;
+        }
+        {
+            py::gil_scoped_release free;
+            encoder.Finish();
+        }
+    } catch (const common::AppError& e) {
+        ::unlink(staging.c_str());
+        throw std::runtime_error("cannot write '" + target + "': " + e.what());
+    } catch (...) {
+        ::unlink(staging.c_str());
+        throw;
+    }
+    common::CommitMovie(staging, target);
+    if (fault) std::rethrow_exception(fault);
+#else
+    (void)frames, (void)file, (void)fps, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL,
+        (void)numbers, (void)quality;
+    throw std::runtime_error("render_movie needs the build with Qt");
 #endif
 }
 
@@ -125,6 +153,14 @@ void BindRender(py::module_& m) {
           "view angles (teta, psi, phi) in radians, scale in pixels per length unit, shift in\n"
           "pixels, size (width, height) of the drawing area, mode 1 the Shelloscope overlays,\n"
           "mode 2 the Libration line, stopl the hidden taons, numbers the taon numbers.");
+    m.def("render_movie", &RenderMovie, py::arg("frames"), py::arg("path"), py::arg("fps") = 25.0,
+          py::arg("view") = std::vector<py::object>{py::int_(0), py::int_(0), py::int_(0)},
+          py::arg("scale") = py::int_(120), py::arg("shift") = std::vector<py::object>{py::int_(0), py::int_(0)},
+          py::arg("size") = std::pair<int, int>{sphaeron::kDefaultFormWidth, sphaeron::kDefaultPanTop},
+          py::arg("mode") = 0, py::arg("stopl") = false, py::arg("numbers") = false, py::arg("quality") = 20,
+          "Draws each document of frames as render() does and writes them as a movie through the\n"
+          "ffmpeg program (Debian package ffmpeg): path ending in .mp4 (H.264, yuv420p, quality 0 best\n"
+          "to 51 worst), .gif or .mkv (lossless FFV1). fps frames per second. A failure leaves no file.");
 }
 
 }  // namespace pysphaeron

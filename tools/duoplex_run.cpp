@@ -8,12 +8,17 @@
 // in .json gets the JSON form. --set changes a value of the starting record
 // before the first step.
 //
+// --movie records the start and every K-th step as the window draws them
+// (tools/duoplex_movie.h).
+//
 // Exit codes: 0 done, 2 bad arguments or files (nothing written), 3 an
-// arithmetic fault in a step (OUT then holds the state committed at it).
+// arithmetic fault in a step (OUT then holds the state committed at it) or
+// in the drawing of the movie (which then ends at that picture).
 // The output is written beside its target and put in place at the end, so a
 // run that ends with 2 leaves no file.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "common/errors.h"
@@ -22,6 +27,7 @@
 #include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/planar_step.h"
+#include "tools/duoplex_movie.h"
 #include "tools/duoplex_run_options.h"
 #include "tools/run_outputs.h"
 
@@ -83,16 +89,32 @@ int main(int argc, char** argv) {
     if (o.dt) s.DT = *o.dt;
 
     tools::RunOutputs outputs;
-    int outId = -1;
-    if (!o.out.empty()) {
+    int outId = -1, movieId = -1;
+    try {
+        if (!o.out.empty()) outId = outputs.Add(o.out);
+        if (!o.movie.path.empty()) movieId = outputs.Add(o.movie.path);
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
+    // A movie that fails: the message, its ffmpeg ended and no file left.
+    std::unique_ptr<MovieRecorder> movie;
+    auto movieFailed = [&](const common::AppError& e) {
+        movie.reset();
+        outputs.Discard();
+        Fail(tools::CannotWriteText(o.movie.path, e.what()));
+    };
+    if (movieId >= 0) {
         try {
-            outId = outputs.Add(o.out);
+            movie = std::make_unique<MovieRecorder>(o.movie, function, !o.three, outputs.Staging(movieId));
+            movie->Record(0, s);
         } catch (const common::AppError& e) {
-            Fail(e.what());
+            movieFailed(e);
         }
     }
 
     StepSettings st{function, !o.three, o.brake};
+    tools::ProgressLine progress(o.steps);
     int code = 0;
     long long done = 0;
     for (long long k = 1; k <= o.steps; ++k) {
@@ -104,17 +126,38 @@ int main(int argc, char** argv) {
             break;
         }
         done = k;
+        if (movie) {
+            try {
+                movie->Record(k, s);
+            } catch (const common::AppError& e) {
+                movieFailed(e);
+            }
+        }
+        progress.Update(k);
+    }
+    progress.Done();
+    if (movie) {
+        try {
+            int movieCode = movie->Finish();
+            if (code == 0) code = movieCode;
+        } catch (const common::AppError& e) {
+            movieFailed(e);
+        }
     }
 
     if (outId >= 0) {
         try {
             GravBytes bytes = EncodeGravRecord(RecordOfState(s));
             outputs.Write(outId, IsJsonPath(o.out) ? GravToJson(bytes) : std::string(bytes.begin(), bytes.end()));
-            outputs.Commit();
         } catch (const common::AppError& e) {
             outputs.Discard();
             Fail(e.what());
         }
+    }
+    try {
+        outputs.Commit();
+    } catch (const common::AppError& e) {
+        Fail(e.what());
     }
     PrintState(s, done);
     return code;

@@ -22,13 +22,16 @@ const char* const kDescription =
     "window's \"Refresh\").\n"
     "\n"
     "  duoplex-run (IN | --config NAME [--three]) --steps N [--out OUT]\n"
-    "              [--set NAME=VALUE ...] [--function NAME] [--brake 1..5] [--dt X]\n";
+    "              [--set NAME=VALUE ...] [--function NAME] [--brake 1..5] [--dt X]\n"
+    "              [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]\n";
 
 const char* const kFooter =
     "NAME of a function: F_PE, F_PES, GravoNew (with IN), F_PE1, F_PE2, F_PES_Swi,\n"
     "F_PE_PES, or the window's caption (PE, PES, PE1, PE2, PES - Swifter, PE_ PES).\n"
     "--set NAME: DT, A1 .. D3, X1 .. Y3, SpeedX1 .. SpeedY3 (the record's fields).\n"
     "OUT ending in .json gets the JSON form, any other name the .grav record.\n"
+    "--movie draws every step as the window does (Sc1[5]) and writes the start and\n"
+    "every K-th picture; it needs the ffmpeg program (Debian package ffmpeg).\n"
     "\n"
     "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
     "fault (\"step K: <message>\" on stderr; OUT holds the state committed at it).";
@@ -120,8 +123,11 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         ->expected(1)
         ->allow_extra_args(false);
 
+    tools::AddMovieOptions(app, o.movie);
+
     tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
                                     [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
+    tools::CheckMovieOptions(kProgram, o.movie);
     for (const auto& s : o.sets)
         if (s.first == kDTOffset && o.dt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "duoplex/core/settings.h"
+#include "tools/movie_options.h"
 
 namespace duoplex {
 
@@ -22,6 +23,8 @@ struct RunOptions {
     // --set NAME=VALUE: the value's offset in the record and its text (a
     // C-locale decimal or the exact "0x" form).
     std::vector<std::pair<std::size_t, std::string>> sets;
+    // The movie of the run, drawn as the window draws.
+    tools::MovieOptions movie;
 };
 
 // Parses the command line; --help and --version print and exit 0, a bad

@@ -28,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "common/canvas.h"
@@ -38,18 +39,13 @@
 #include "sphaeron/document/ato_json.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/view/view.h"
+#include "tools/movie_options.h"
 #include "tools/observables_log.h"
 #include "tools/run_outputs.h"
+#include "tools/sphaeron_pictures.h"
 #include "tools/sphaeron_run_options.h"
 #include "tools/xyz_writer.h"
 
-#ifdef SPHAERON_RUN_WITH_QT
-#include <QBuffer>
-#include <QGuiApplication>
-#include <QImage>
-
-#include "common/qt/qimage_canvas.h"
-#endif
 
 namespace {
 
@@ -58,75 +54,6 @@ using sphaeron::RunOptions;
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "sphaeron-run: %s\n", message.c_str());
     std::exit(2);
-}
-
-// Draws the picture of the options into a W x H area and encodes it as PNG.
-// Returns 0, or 3 after a fault in the drawing (the partial picture is
-// encoded), or 2 when there is no picture.
-int DrawPicture(const RunOptions& o, sphaeron::TaonState& state, std::string& png) {
-#ifdef SPHAERON_RUN_WITH_QT
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A headless run has no session: Qt's notes about the missing runtime
-    // folder are noise on the tool's error stream.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QLatin1String("QStandardPaths:"))) return;
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
-    int qtArgc = 1;
-    char qtName[] = "sphaeron-run";
-    char* qtArgv[] = {qtName, nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-
-    QImage image(o.width, o.height, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    common::QImageCanvas canvas(&image);
-
-    sphaeron::ViewState view;
-    sphaeron::StartView(view, o.width, o.height);
-    view.ViewScale = o.scale;
-    view.ShiftX = o.shift[0];
-    view.ShiftY = o.shift[1];
-    view.ShowNumbers = o.numbers;
-
-    int code = 0;
-    try {
-        if (o.spiral) {
-            state.SpiralMode = true;
-            sphaeron::BuildStartStructure(state, view);
-            view.StepTeta = o.view[0];
-            view.StepPsi = o.view[1];
-            view.StepPhi = o.view[2];
-            sphaeron::DrawFigureScene(state, view, canvas);
-        } else {
-            view.ViewTeta = o.view[0];
-            view.ViewPsi = o.view[1];
-            view.ViewPhi = o.view[2];
-            sphaeron::SceneSwitches sw;
-            sw.StopL = o.stopL;
-            sw.RB1 = o.mode == 1;
-            sw.RB2 = o.mode == 2;
-            sw.DecimalSeparator = ',';  // the panel's texts of the document's group 1
-            sphaeron::DrawTaonScene(state, view, canvas, sw);
-        }
-    } catch (const common::AppError& e) {
-        std::fprintf(stderr, "drawing: %s\n", e.what());
-        code = 3;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        std::fprintf(stderr, "sphaeron-run: the picture could not be encoded as PNG\n");
-        return 2;
-    }
-    png.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return code;
-#else
-    (void)state;
-    (void)png;
-    std::fprintf(stderr, "sphaeron-run: --png '%s' needs the build with Qt\n", o.png.c_str());
-    return 2;
-#endif
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -149,7 +76,7 @@ int RunSpiral(const RunOptions& o) {
     int id = AddOutput(outputs, o.png);
     sphaeron::TaonState state;
     std::string png;
-    int code = DrawPicture(o, state, png);
+    int code = sphaeron::DrawPng(o, state, png);
     if (code == 2) return 2;
     try {
         outputs.Write(id, png);
@@ -183,8 +110,12 @@ int main(int argc, char** argv) {
     int xyzId = o.xyz.empty() ? -1 : AddOutput(outputs, o.xyz);
     int logId = o.log.empty() ? -1 : AddOutput(outputs, o.log);
     int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
-    // Any write error from here on: the message, and no file left.
+    int movieId = o.movie.path.empty() ? -1 : AddOutput(outputs, o.movie.path);
+    // Any write error from here on: the message, and no file left (a movie's
+    // ffmpeg ended first).
+    std::unique_ptr<sphaeron::MovieRecorder> movie;
     auto writeFailed = [&](const std::string& path, const common::AppError& e) {
+        movie.reset();
         outputs.Discard();
         Fail(tools::CannotWriteText(path, e.what()));
     };
@@ -196,6 +127,15 @@ int main(int argc, char** argv) {
             xyz.Frame(state, 0);
         } catch (const common::AppError& e) {
             writeFailed(o.xyz, e);
+        }
+    }
+
+    if (movieId >= 0) {
+        try {
+            movie = sphaeron::StartMovie(o, outputs.Staging(movieId));
+            movie->Record(0, state);
+        } catch (const common::AppError& e) {
+            writeFailed(o.movie.path, e);
         }
     }
 
@@ -224,9 +164,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    bool progress = isatty(STDERR_FILENO) != 0;
+    tools::ProgressLine progress(o.steps);
     auto start = std::chrono::steady_clock::now();
-    auto lastReport = start;
     long long done = 0;
     int exitCode = 0;
     for (long long k = 1; k <= o.steps; ++k) {
@@ -248,14 +187,25 @@ int main(int argc, char** argv) {
                 writeFailed(o.xyz, e);
             }
         }
-        if (progress && std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
-            lastReport = std::chrono::steady_clock::now();
-            std::fprintf(stderr, "\rstep %lld of %lld", k, o.steps);
-            std::fflush(stderr);
+        if (movie) {
+            try {
+                movie->Record(k, state);
+            } catch (const common::AppError& e) {
+                writeFailed(o.movie.path, e);
+            }
+        }
+        progress.Update(k);
+    }
+    progress.Done();
+    if (movie) {
+        try {
+            int movieCode = movie->Finish();
+            if (exitCode == 0) exitCode = movieCode;
+        } catch (const common::AppError& e) {
+            writeFailed(o.movie.path, e);
         }
     }
     double seconds = Seconds(start);
-    if (progress && seconds > 0.5) std::fprintf(stderr, "\r%40s\r", "");
 
     if (log.IsOpen()) {
         if (done % o.logEvery == 0) {
@@ -297,7 +247,7 @@ int main(int argc, char** argv) {
                 seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
     if (pngId >= 0) {
         std::string png;
-        int pictureCode = DrawPicture(o, state, png);
+        int pictureCode = sphaeron::DrawPng(o, state, png);
         if (pictureCode == 2) return 2;  // the outputs' destructor removes what was staged
         if (exitCode == 0) exitCode = pictureCode;
         try {

@@ -21,10 +21,13 @@ const char* const kDescription =
     "\n"
     "  sphaeron-run IN --steps N [--out OUT] [--set NAME=VALUE ...] [--xyz TRAJ.xyz]\n"
     "               [--log LOG.csv] [--png OUT.png ...]\n"
+    "               [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] ...]\n"
     "  sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...\n";
 
 const char* const kFooter =
     "OUT ending in .json gets the JSON form, any other name the .ato record.\n"
+    "--movie draws the start state and every K-th step as --png would draw them and\n"
+    "needs the ffmpeg program (Debian package ffmpeg).\n"
     "\n"
     "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
     "fault (\"step K: <message>\" on stderr; OUT holds the state committed before it).";
@@ -117,15 +120,18 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         if (o.width > 16384 || o.height > 16384) throw CLI::ValidationError("--size must be at most 16384,16384");
     })->group(picture);
     app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
+    tools::AddMovieOptions(app, o.movie);
 
     tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
                                     [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
+    tools::CheckMovieOptions(kProgram, o.movie);
     for (const auto& s : o.sets)
         if (s.first == 0 && o.haveDt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
 
     if (o.spiral) {
         if (o.png.empty()) tools::BadCommandLine(kProgram, "--spiral needs --png OUT.png");
-        if (!o.in.empty() || o.steps > 0 || !o.out.empty() || !o.xyz.empty() || !o.log.empty() || !o.sets.empty())
+        if (!o.in.empty() || o.steps > 0 || !o.out.empty() || !o.xyz.empty() || !o.log.empty() || !o.sets.empty() ||
+            !o.movie.path.empty())
             tools::BadCommandLine(kProgram, "--spiral draws the spiral figure only: no input document, steps or outputs");
         return o;
     }

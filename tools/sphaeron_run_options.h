@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sphaeron/view/view.h"
+#include "tools/movie_options.h"
 
 namespace sphaeron {
 
@@ -30,6 +31,8 @@ struct RunOptions {
     long double shift[2] = {0, 0};
     int width = kDefaultFormWidth;
     int height = kDefaultPanTop;
+    // The movie of the run, drawn as the picture.
+    tools::MovieOptions movie;
 };
 
 // Parses the command line; --help and --version print and exit 0, a bad

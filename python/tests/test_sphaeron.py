@@ -201,3 +201,44 @@ def test_render_draws_as_sphaeron_run(tmp_path):
     except RuntimeError as e:
         pytest.skip(str(e))
     assert (tmp_path / "module.png").read_bytes() == (tmp_path / "tool.png").read_bytes()
+
+
+def _rgb_frames(movie, size):
+    """The frames of a movie as rgb24 bytes, decoded by ffmpeg."""
+    import subprocess
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", str(movie), "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+                         capture_output=True, check=True).stdout
+    n = size[0] * size[1] * 3
+    assert len(raw) % n == 0
+    return [raw[i:i + n] for i in range(0, len(raw), n)]
+
+
+def test_render_movie_frames_are_the_rendered_pictures(tmp_path):
+    import shutil
+    if not shutil.which("ffmpeg"):
+        pytest.skip("ffmpeg is not installed (Debian package ffmpeg)")
+    doc = sphaeron.load(os.path.join(EXAMPLES, "shell_mode1.ato"))
+    engine = sphaeron.Engine()
+    frames = [doc.copy()]
+    for _ in range(2):
+        engine.step(doc, n=15, mode=1)
+        frames.append(doc.copy())
+    args = dict(view=(0.3, -0.2, 0.1), scale=90, size=(301, 171), mode=1, numbers=True)
+    try:
+        sphaeron.render_movie(frames, str(tmp_path / "m.mkv"), fps=5, **args)
+    except RuntimeError as e:
+        pytest.skip(str(e))
+    decoded = _rgb_frames(tmp_path / "m.mkv", (301, 171))
+    assert len(decoded) == 3
+    for k, d in enumerate(frames):
+        sphaeron.render(d, str(tmp_path / f"p{k}.png"), **args)
+        assert decoded[k] == _rgb_frames(tmp_path / f"p{k}.png", (301, 171))[0], k
+    assert decoded[0] != decoded[2]
+
+
+def test_render_movie_without_ffmpeg_leaves_no_file(tmp_path, monkeypatch):
+    monkeypatch.setenv("PATH", "/nonexistent")
+    doc = sphaeron.load(os.path.join(EXAMPLES, "easy_square.ato"))
+    with pytest.raises(RuntimeError, match=r"Debian package ffmpeg"):
+        sphaeron.render_movie([doc], str(tmp_path / "m.mp4"))
+    assert list(tmp_path.iterdir()) == []
