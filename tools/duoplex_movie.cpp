@@ -28,6 +28,12 @@ void MovieRecorder::Record(long long step, const PlanarState& state) {
     }
     try {
         DrawScene(drawn_, canvas_, controls_);
+        if (step == 0) {
+            // The start as the window shows it after a repaint: a clear
+            // field, the figures erased where they were last drawn.
+            ClearCanvas(canvas_);
+            DrawScene(drawn_, canvas_, controls_);
+        }
     } catch (const common::AppError& e) {
         std::fprintf(stderr, "step %lld: drawing: %s\n", step, e.what());
         ended_ = true;

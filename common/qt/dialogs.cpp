@@ -1,10 +1,13 @@
 #include "common/qt/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 
 namespace common::qt {
+
+int Dialogs::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+class QDialog;
 class QWidget;
 
 namespace common::qt {
@@ -28,6 +29,9 @@ public:
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
     // The box of the failure handler: the failure's text and OK.
     virtual void Failure(QWidget* parent, const QString& text) = 0;
+    // Shows a dialog modally; returns its result (QDialog::Accepted or
+    // QDialog::Rejected).
+    virtual int ExecModal(QDialog& dialog);
 };
 
 // The desktop's dialogs. Every box is modal on its parent's window, which

@@ -133,6 +133,7 @@ void TMainForm::BuildControls() {
     connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
     connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    BuildMovieExport();
 
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);

@@ -81,6 +81,11 @@ public:
     // during a run or without one.
     void ShowRecorded(std::optional<std::size_t> index);
 
+    // File, "Export Movie ..." (main_form_movie.cpp): held states of the
+    // timeline drawn in turn as the field shows them, into a movie file.
+    QAction* ExportMovie1 = nullptr;
+    void ExportMovie1Click();
+
     // Controls.
     common::qt::DrawingArea* DrawingField = nullptr;
     QFrame* Panel1 = nullptr;
@@ -121,6 +126,7 @@ protected:
 private:
     void BuildControls();
     void BuildTimelineKeys();
+    void BuildMovieExport();
     // The current state as the first of a new timeline.
     void RestartTimeline();
     void BuildGravonPage(QWidget* page, int k);

@@ -264,6 +264,12 @@ public:
     // took the place of the state (nothing is recorded in the spiral).
     void RestartTimeline();
 
+    // ---- movies (main_form_movie.cpp) --------------------------------------
+    QAction* ExportMovie1 = nullptr;  // File, "Export Movie ..."
+    // Draws held states of the timeline, as the window shows them now, into
+    // a movie file.
+    void ExportMovie1Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -275,6 +281,7 @@ private:
     void BuildBottomPanel();
     void BuildRightPanel();
     void BuildTimeline();
+    void BuildMovieExport();
     QLineEdit* MakeField(QWidget* parent, int x, int y, int w, QColor colour, bool filtered);
     QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());
     void ArrangeControls();
