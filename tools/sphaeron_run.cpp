@@ -5,6 +5,7 @@
 //                [--xyz TRAJ.xyz [--every K]] [--log LOG.csv [--log-every K]]
 //                [--png OUT.png [--view TETA,PSI,PHI] [--scale S] [--shift X,Y]
 //                 [--numbers] [--size W,H]]
+//                [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]
 //   sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...
 //
 // IN is a .ato record or its JSON form (told apart by content); OUT ending
@@ -16,14 +17,15 @@
 // taons) into a W x H drawing area (725 x 289 by default) and writes it as a
 // PNG; --view gives the view angles. --spiral draws the spiral figure
 // instead, turned once by the --view angles as step angles. With --png,
-// --steps defaults to 0.
+// --steps defaults to 0. --movie records the start state and every K-th
+// step, drawn as --png draws (tools/sphaeron_pictures.h), through ffmpeg.
 //
 // Exit codes: 0 done, 2 bad arguments or files (nothing written), 3 an
 // arithmetic fault in a step (OUT then holds the state committed before it)
-// or in the drawing (the PNG then holds the picture drawn up to the fault).
+// or in the drawing (the PNG then holds the picture drawn up to the fault;
+// a movie ends with it).
 // Every output is written beside its target and put in place at the end, so
 // a run that ends with 2 leaves no file.
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
