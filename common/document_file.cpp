@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 #include "common/errors.h"
@@ -23,6 +24,15 @@ constexpr std::size_t kMaxDocumentText = 64u << 20;
 }
 
 }  // namespace
+
+bool IsJsonPath(std::string_view path) {
+    constexpr std::string_view kSuffix = ".json";
+    if (path.size() < kSuffix.size()) return false;
+    std::string_view end = path.substr(path.size() - kSuffix.size());
+    for (std::size_t i = 0; i < kSuffix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(end[i])) != kSuffix[i]) return false;
+    return true;
+}
 
 bool LooksLikeJson(std::string_view bytes, std::size_t recordSize) {
     std::size_t i = 0;

@@ -12,6 +12,10 @@ struct DocumentFile {
     bool json = false;
 };
 
+// True when a file name stands for the JSON form of a document: it ends in
+// ".json", in any case. Every writer of the documents decides by it.
+bool IsJsonPath(std::string_view path);
+
 // True when the bytes are a JSON text: the first byte after blanks is '{'
 // and, for bytes of exactly the record size, the whole text is JSON.
 bool LooksLikeJson(std::string_view bytes, std::size_t recordSize);
