@@ -111,31 +111,42 @@ TEST_F(DuoplexForm, SaveRightAfterStartWritesWhatIsShown) {
 }
 
 TEST_F(DuoplexForm, RefreshLoadsEachStartConfiguration) {
-    for (FunctionChoice f : kAllFunctions) {
-        if (f == FunctionChoice::GravoNew) continue;
-        for (bool three : {false, true}) {
-            form->FunctionButton(f)->setChecked(true);
-            (three ? form->ThreeGravons : form->TwoGravons)->setChecked(true);
-            form->Session.SetSteps(17);
-            form->LTime->setText("17");
-            Type(Field::SpeedX, 2, "4");
-            form->RefreshClick();
-            StartConfiguration c = *RefreshConfiguration(f, three);
-            GravRecord snap = Snapshot();
-            for (int k = 1; k <= kGravons; ++k) {
-                const auto& g = c.g[k - 1];
-                EXPECT_EQ(form->Session.State().A[k], g.A);
-                EXPECT_EQ(form->Session.State().X[k], g.X) << FunctionName(f) << three;
-                EXPECT_EQ(form->Session.State().SpeedX[k], 0.0L);
-                EXPECT_EQ(snap.X[k], g.X);
-                EXPECT_EQ(snap.C[k], g.C);
-                EXPECT_EQ(Text(Field::SpeedX, k), "0");
-            }
-            EXPECT_EQ(form->Session.State().DT, c.DT);
-            EXPECT_EQ(snap.DT, c.DT);
-            EXPECT_EQ(form->Session.State().StepCount, 0);
-            EXPECT_EQ(form->LTime->text(), "0");
+    // The data table: X and A of the three gravons, C of gravon 1 and DT.
+    const struct {
+        FunctionChoice f;
+        bool three;
+        long double x[3], a[3], c1, dt;
+    } rows[] = {
+        {FunctionChoice::F_PE, false, {-2, 2, -4362}, {3, 3, 0}, 0.424L, 0.05L},
+        {FunctionChoice::F_PES, true, {-1.575L, 1.575L, -4362}, {1, 1, 0}, 0.424L, 0.005L},
+        {FunctionChoice::F_PE1, false, {-2.4L, 2.4L, -7501}, {3, 1, 0}, 0.424L, 0.05L},
+        {FunctionChoice::F_PE1, true, {-2.4L, 2.4L, -7.5L}, {3, 1, 1}, 0.424L, 0.05L},
+        {FunctionChoice::F_PE2, false, {-2, 2, -6001}, {3, 3, 0}, 0.424L, 0.05L},
+        {FunctionChoice::F_PE2, true, {-2, 0.75L, -6}, {3, 3, 3}, 0.424L, 0.05L},
+        {FunctionChoice::F_PES_Swi, false, {-1.575L, 1.575L, -4362}, {1, 1, 0}, 0.424L, 0.005L},
+        {FunctionChoice::F_PE_PES, true, {-2.1L, 2.1L, -4362}, {1, 1, 0}, 424, 0.05L},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(FunctionName(row.f)) + (row.three ? " three" : " two"));
+        form->FunctionButton(row.f)->setChecked(true);
+        (row.three ? form->ThreeGravons : form->TwoGravons)->setChecked(true);
+        form->Session.SetSteps(17);
+        form->LTime->setText("17");
+        Type(Field::SpeedX, 2, "4");
+        form->RefreshClick();
+        GravRecord snap = Snapshot();
+        for (int k = 1; k <= kGravons; ++k) {
+            EXPECT_EQ(form->Session.State().A[k], row.a[k - 1]);
+            EXPECT_EQ(form->Session.State().X[k], row.x[k - 1]);
+            EXPECT_EQ(form->Session.State().SpeedX[k], 0.0L);
+            EXPECT_EQ(snap.X[k], row.x[k - 1]);
+            EXPECT_EQ(Text(Field::SpeedX, k), "0");
         }
+        EXPECT_EQ(snap.C[1], row.c1);
+        EXPECT_EQ(form->Session.State().DT, row.dt);
+        EXPECT_EQ(snap.DT, row.dt);
+        EXPECT_EQ(form->Session.State().StepCount, 0);
+        EXPECT_EQ(form->LTime->text(), "0");
     }
     form->F_PE1->setChecked(true);
     form->TwoGravons->setChecked(true);
