@@ -188,7 +188,7 @@ void Step(State& st, long long n, const std::string& function, bool three, int b
         PyErr_Restore(pending[0], pending[1], pending[2]);
         throw py::error_already_set();
     }
-    if (result.Faulted()) pyext::RaiseFloatError(result.fault, static_cast<long long>(result.faultStep));
+    if (result.faulted) pyext::RaiseFloatError(result.fault, static_cast<long long>(result.faultStep));
 }
 
 }  // namespace
@@ -237,7 +237,12 @@ PYBIND11_MODULE(duoplex, m) {
             "The time step (numpy.longdouble; a str is read as exact decimal text).")
         .def_property(
             "step_count", [](State& st) { Lock lock(st.busy); return st.session.State().StepCount; },
-            [](State& st, std::int32_t n) { Lock lock(st.busy); st.session.SetSteps(static_cast<std::uint32_t>(n)); })
+            [](State& st, std::int32_t n) { Lock lock(st.busy); st.session.SetSteps(static_cast<std::uint32_t>(n)); },
+            "Steps made, as the window's counter shows them: the low 32 bits of `steps` as a signed number.")
+        .def_property(
+            "steps", [](State& st) { Lock lock(st.busy); return st.session.Steps(); },
+            [](State& st, std::uint64_t n) { Lock lock(st.busy); st.session.SetSteps(n); },
+            "Steps made, counted in 64 bits.")
         .def("__repr__", [](State& st) {
             Lock lock(st.busy);
             return "<duoplex.State " + (st.path.empty() ? std::string("(new)") : "'" + st.path + "'") + ", step " +

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     RunResult result;
     if (o.steps > 0) result = session.Run(static_cast<std::uint64_t>(o.steps), nullptr);
-    if (result.Faulted()) std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
+    if (result.faulted) std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
                                        result.fault.c_str());
 
     if (outId >= 0) {
@@ -100,5 +100,5 @@ int main(int argc, char** argv) {
         }
     }
     PrintState(session.State(), static_cast<unsigned long long>(result.steps));
-    return result.Faulted() ? 3 : 0;
+    return result.faulted ? 3 : 0;
 }

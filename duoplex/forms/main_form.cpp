@@ -467,7 +467,7 @@ void TMainForm::GoClick() {
         try {
             // Runs on from the state shown; the states after it are dropped.
             RunResult result = Session.Run(kUntilStopped, this);
-            if (result.Faulted()) throw common::FloatError(result.fault);
+            if (result.faulted) throw common::FloatError(result.fault);
         } catch (...) {
             SetIdle();  // back to the idle look before the message
             throw;

@@ -81,6 +81,7 @@ bool Session::Step(RunResult& result) {
             DoPasses(state_, settings_);
         }
     } catch (const common::FloatError& e) {
+        result.faulted = true;
         result.fault = e.what();
         result.faultStep = result.steps + 1;
         return false;

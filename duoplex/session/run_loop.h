@@ -36,10 +36,10 @@ public:
 
 // How a run ended.
 struct RunResult {
-    std::uint64_t steps = 0;      // steps committed by this run
-    std::string fault;            // the arithmetic fault's text; empty when none
+    std::uint64_t steps = 0;      // steps made and committed by this run
+    bool faulted = false;         // an arithmetic fault ended it
     std::uint64_t faultStep = 0;  // the step of this run that faulted, 1 for the first
-    bool Faulted() const { return !fault.empty(); }
+    std::string fault;            // the fault's text
 };
 
 // What stays of a step that faults: the state committed before it (the

@@ -103,3 +103,11 @@ def test_files_of_another_size_are_refused(tmp_path):
     with pytest.raises(ValueError, match="gravons: missing"):
         (tmp_path / "bad.json").write_text('{"format": "duoplex-grav", "dt": "1"}')
         duoplex.load(tmp_path / "bad.json")
+
+
+def test_the_count_goes_on_past_32_bits():
+    state = duoplex.State()
+    state.steps = 2**32 - 1
+    assert state.step_count == -1
+    duoplex.step(state, 2)
+    assert (state.steps, state.step_count) == (2**32 + 1, 1)

@@ -48,7 +48,7 @@ TEST(RunLoop, StepsToACountOrUntilAStopRequest) {
     session.AddRecorder(&watch);
     RunResult r = session.Run(5, &watch);
     EXPECT_EQ(r.steps, 5u);
-    EXPECT_FALSE(r.Faulted());
+    EXPECT_FALSE(r.faulted);
     EXPECT_EQ(watch.seen, (std::vector<std::uint64_t>{1, 2, 3, 4, 5}));
     EXPECT_EQ(watch.recorded, watch.seen);
     EXPECT_EQ(session.Timeline().Count(), 6u);  // the start and five steps
@@ -89,6 +89,7 @@ TEST(RunLoop, AFaultEndsTheRunWithTheStateCommittedBeforeIt) {
         session.SetDT(0.5L);
         session.RestartTimeline();
         RunResult r = session.Run(20, nullptr);
+        EXPECT_TRUE(r.faulted);
         EXPECT_EQ(r.fault, "Floating point division by zero");
         EXPECT_EQ(r.faultStep, 5u);
         EXPECT_EQ(r.steps, 4u);
