@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -83,6 +84,23 @@ DocumentFile ReadDocumentFile(const std::string& path, std::size_t recordSize, c
     if (got < recordSize) CannotRead(path, 0, kReadBeyondEndText);
     doc.bytes.resize(recordSize);
     return doc;
+}
+
+std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& program,
+                         const std::string& ask) {
+    std::string size = std::to_string(bytes);
+    for (std::size_t i = size.size(); i > 3; i -= 3) size.insert(i - 3, ",");
+    return "'" + std::filesystem::path(path).filename().string() + "' is " + size +
+           (bytes == 1 ? " byte" : " bytes") + " long and is not a " + program + " document. " + ask;
+}
+
+std::optional<std::string> ReplaceQuestion(const std::string& path, std::size_t recordSize,
+                                           const std::string& program) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size == recordSize) return std::nullopt;
+    return SizeQuestion(path, size, program, "Replace it?");
 }
 
 }  // namespace common

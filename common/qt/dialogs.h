@@ -71,7 +71,7 @@ std::string FilePath(const QString& name);
 QString DisplayPath(const std::string& path);
 
 // The decimal separator of the user's locale, as numbers are typed and
-// shown ('.' when the locale names none).
+// shown ('.' when the locale names none, or one outside Latin-1).
 char DecimalSeparator();
 
 }  // namespace common::qt

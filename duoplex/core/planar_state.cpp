@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/document_file.h"
 #include "common/ext80.h"
 #include "common/fileio.h"
 
@@ -110,21 +111,11 @@ void SaveDocument(const std::string& path, const PlanarState& s) {
 }
 
 std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& ask) {
-    std::string digits = std::to_string(bytes), size;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) size += ',';
-        size += digits[i];
-    }
-    std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return "'" + name + "' is " + size + (bytes == 1 ? " byte" : " bytes") + " long and is not a Duoplex document. " +
-           ask;
+    return common::SizeQuestion(path, bytes, "Duoplex", ask);
 }
 
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) == kGravRecordSize) return std::nullopt;
-    return SizeQuestion(path, static_cast<std::uint64_t>(st.st_size), "Replace it?");
+    return common::ReplaceQuestion(path, kGravRecordSize, "Duoplex");
 }
 
 std::optional<StartConfiguration> RefreshConfiguration(FunctionChoice f, bool threeGravons) {

@@ -63,11 +63,7 @@ QIcon Glyph(bool check) {
     return QIcon(pm);
 }
 
-char LocaleSeparator() {
-    QString point = QLocale().decimalPoint();
-    char c = point.isEmpty() ? '.' : point.at(0).toLatin1();
-    return c == 0 ? '.' : c;
-}
+char LocaleSeparator() { return common::qt::DecimalSeparator(); }
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
     auto* l = new QLabel(text, parent);
@@ -413,11 +409,6 @@ void TMainForm::SetIdle() {
 }
 
 // The one failure handler: the text in a box with OK, then carry on.
-void TMainForm::ReportFailure(const std::exception& failure) {
-    dialogs_.Failure(this, QString::fromUtf8(failure.what()));
-    skipActivate_ = true;  // coming back from the box is no reason to redraw
-}
-
 // ---------------------------------------------------------------------------
 // Handlers
 

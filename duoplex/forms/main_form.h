@@ -12,6 +12,7 @@
 
 #include "common/qt/controls.h"
 #include "common/qt/dialogs.h"
+#include "common/qt/guarded_app.h"
 #include "common/qt/qimage_canvas.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
@@ -135,16 +136,12 @@ private:
     void SetRunning();
     void SetIdle();
 
-    // Runs a handler; a failure ends it there and is reported.
+    // Runs a handler; a failure ends it there and is reported over this
+    // window (coming back from the box is then no reason to redraw).
     template <class Handler>
     void Guarded(Handler&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& failure) {
-            ReportFailure(failure);
-        }
+        if (!common::qt::Guarded(dialogs_, this, std::forward<Handler>(handler))) skipActivate_ = true;
     }
-    void ReportFailure(const std::exception& failure);
 
     // SceneControls
     bool Sc1Checked() const override;
