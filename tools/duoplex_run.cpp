@@ -3,17 +3,16 @@
 //   duoplex-run (IN | --config NAME [--three]) --steps N [--out OUT]
 //               [--set NAME=VALUE ...] [--function NAME] [--brake 1..5]
 //               [--dt X] [--any-size]
+//               [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]
 //
 // IN is a .grav record or its JSON form (told apart by content); OUT ending
-// in .json gets the JSON form. --set changes a value of the starting record
-// before the first step.
-//
-// --movie records the start and every K-th step as the window draws them
-// (tools/duoplex_movie.h).
+// in .json (any case) gets the JSON form. --set changes a value of the starting record
+// before the first step. --movie records the start and every K-th step as
+// the window draws them (tools/duoplex_movie.h).
 //
 // Exit codes: 0 done, 2 bad arguments or files (nothing written), 3 an
-// arithmetic fault in a step (OUT then holds the state committed at it) or
-// in the drawing of the movie (which then ends at that picture).
+// arithmetic fault in a step (OUT then holds the state committed before it)
+// or in the drawing of the movie (which then ends at that picture).
 // The output is written beside its target and put in place at the end, so a
 // run that ends with 2 leaves no file.
 #include <cstdio>
@@ -21,12 +20,13 @@
 #include <memory>
 #include <string>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/exact_text.h"
 #include "common/numtext.h"
 #include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_state.h"
-#include "duoplex/core/planar_step.h"
+#include "duoplex/session/session.h"
 #include "tools/duoplex_movie.h"
 #include "tools/duoplex_run_options.h"
 #include "tools/run_outputs.h"
@@ -40,26 +40,17 @@ using namespace duoplex;
     std::exit(2);
 }
 
-bool IsJsonPath(const std::string& path) {
-    return path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
-}
-
-void PrintState(const PlanarState& s, long long steps) {
-    std::printf("steps %lld\n", steps);
+void PrintState(const PlanarState& s, unsigned long long steps) {
+    std::printf("steps %llu\n", steps);
     for (int k = 1; k <= kGravons; ++k)
         std::printf("gravon %d: x %s, y %s, speed x %s, speed y %s\n", k, common::FormatReal(s.X[k], '.').c_str(),
                     common::FormatReal(s.Y[k], '.').c_str(), common::FormatReal(s.SpeedX[k], '.').c_str(),
                     common::FormatReal(s.SpeedY[k], '.').c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    RunOptions o = ParseRunOptions(argc, argv);
-
-    // The starting record: the document's, or a built-in configuration with
-    // zero unused bytes.
-    PlanarState s;
+// The starting state: the document's record (its unused bytes go to the
+// output) or a built-in configuration, then --set and --dt.
+void SetUp(Session& session, const RunOptions& o) {
     if (!o.in.empty()) {
         GravBytes record{};
         try {
@@ -67,26 +58,72 @@ int main(int argc, char** argv) {
         } catch (const common::AppError& e) {
             Fail(e.what());
         }
-        s.Snapshot = record;  // the output carries its unused bytes
-        TakeRecordValues(s, DecodeGravRecord(record));
+        session.UseRecord(record);
     }
-    FunctionChoice function = FunctionChoice::F_PE;
-    if (o.config) {
-        function = *o.config;
-        if (auto c = RefreshConfiguration(*o.config, o.three)) {
-            ApplyConfiguration(s, *c);
-            s.DT = c->DT;
-        } else {
-            s.DT = kGravoNewDT;  // GravoNew: the document's gravons as they are
+    if (o.config) session.UseConfiguration(*o.config, o.three);  // GravoNew: the document's gravons
+    if (!o.sets.empty()) {
+        GravBytes bytes = session.Record();
+        for (const auto& [offset, text] : o.sets) common::ParseExactText(text, bytes.data() + offset);
+        session.TakeValues(bytes);
+    }
+    if (o.dt) session.SetDT(*o.dt);
+    FunctionChoice function = o.config ? *o.config : FunctionChoice::F_PE;
+    if (o.function) function = *o.function;
+    session.SetSettings(StepSettings{function, !o.three, o.brake});
+}
+
+// The movie and the progress line follow the run step by step. A movie
+// that fails ends the program with the message, its ffmpeg ended and no
+// file left.
+class RunWatch : public RunObserver {
+public:
+    RunWatch(const RunOptions& o, tools::RunOutputs& outputs, long long steps)
+        : o_(o), outputs_(outputs), progress_(steps) {}
+
+    void Open(const Session& session, int movieId) {
+        if (movieId < 0) return;
+        const StepSettings st = session.Settings();
+        Guard([&] {
+            movie_ = std::make_unique<MovieRecorder>(o_.movie, st.function, st.twoGravonPass, outputs_.Staging(movieId));
+            movie_->Record(0, session.State());
+        });
+    }
+    void Committed(const CommittedStep& c) override {
+        if (movie_) Guard([&] { movie_->Record(static_cast<long long>(c.step), c.state); });
+        progress_.Update(static_cast<long long>(c.step));
+    }
+    // 3 after a fault in the drawing of the movie, else 0.
+    int Close() {
+        progress_.Done();
+        int code = 0;
+        if (movie_) Guard([&] { code = movie_->Finish(); });
+        return code;
+    }
+
+private:
+    template <class Write>
+    void Guard(Write&& write) {
+        try {
+            write();
+        } catch (const common::AppError& e) {
+            movie_.reset();
+            outputs_.Discard();
+            Fail(tools::CannotWriteText(o_.movie.path, e.what()));
         }
     }
-    if (o.function) function = *o.function;
-    if (!o.sets.empty()) {
-        GravBytes bytes = EncodeGravRecord(RecordOfState(s));
-        for (const auto& [offset, text] : o.sets) common::ParseExactText(text, bytes.data() + offset);
-        TakeRecordValues(s, DecodeGravRecord(bytes));
-    }
-    if (o.dt) s.DT = *o.dt;
+
+    const RunOptions& o_;
+    tools::RunOutputs& outputs_;
+    std::unique_ptr<MovieRecorder> movie_;
+    tools::ProgressLine progress_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunOptions o = ParseRunOptions(argc, argv);
+    Session session(FaultKeeps::StateBeforeStep, 0);  // no timeline
+    SetUp(session, o);
 
     tools::RunOutputs outputs;
     int outId = -1, movieId = -1;
@@ -97,58 +134,18 @@ int main(int argc, char** argv) {
         outputs.Discard();
         Fail(e.what());
     }
-    // A movie that fails: the message, its ffmpeg ended and no file left.
-    std::unique_ptr<MovieRecorder> movie;
-    auto movieFailed = [&](const common::AppError& e) {
-        movie.reset();
-        outputs.Discard();
-        Fail(tools::CannotWriteText(o.movie.path, e.what()));
-    };
-    if (movieId >= 0) {
-        try {
-            movie = std::make_unique<MovieRecorder>(o.movie, function, !o.three, outputs.Staging(movieId));
-            movie->Record(0, s);
-        } catch (const common::AppError& e) {
-            movieFailed(e);
-        }
-    }
+    RunWatch watch(o, outputs, o.steps);
+    watch.Open(session, movieId);
 
-    StepSettings st{function, !o.three, o.brake};
-    tools::ProgressLine progress(o.steps);
-    int code = 0;
-    long long done = 0;
-    for (long long k = 1; k <= o.steps; ++k) {
-        try {
-            DoStep(s, st);
-        } catch (const common::FloatError& e) {
-            std::fprintf(stderr, "step %lld: %s\n", k, e.what());
-            code = 3;
-            break;
-        }
-        done = k;
-        if (movie) {
-            try {
-                movie->Record(k, s);
-            } catch (const common::AppError& e) {
-                movieFailed(e);
-            }
-        }
-        progress.Update(k);
-    }
-    progress.Done();
-    if (movie) {
-        try {
-            int movieCode = movie->Finish();
-            if (code == 0) code = movieCode;
-        } catch (const common::AppError& e) {
-            movieFailed(e);
-        }
-    }
-
+    RunResult result;
+    if (o.steps > 0) result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+    const int movieCode = watch.Close();
+    if (result.faulted) std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
+                                       result.fault.c_str());
     if (outId >= 0) {
         try {
-            GravBytes bytes = EncodeGravRecord(RecordOfState(s));
-            outputs.Write(outId, IsJsonPath(o.out) ? GravToJson(bytes) : std::string(bytes.begin(), bytes.end()));
+            GravBytes bytes = session.Record();
+            outputs.Write(outId, common::IsJsonPath(o.out) ? GravToJson(bytes) : std::string(bytes.begin(), bytes.end()));
         } catch (const common::AppError& e) {
             outputs.Discard();
             Fail(e.what());
@@ -159,6 +156,6 @@ int main(int argc, char** argv) {
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
-    PrintState(s, done);
-    return code;
+    PrintState(session.State(), static_cast<unsigned long long>(result.steps));
+    return result.faulted ? 3 : movieCode;
 }

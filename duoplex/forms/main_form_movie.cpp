@@ -46,9 +46,11 @@ void TMainForm::BuildMovieExport() {
 }
 
 void TMainForm::ExportMovie1Click() {
-    if (!State.Stopped || Timeline.Empty()) return;
-    common::qt::MovieExportDialog choice(this, Timeline.Count(),
-                                         [this](std::size_t i) { return static_cast<long long>(Timeline.StepAt(i)); });
+    const common::Timeline& timeline = Session.Timeline();
+    if (Session.Running() || timeline.Empty()) return;
+    common::qt::MovieExportDialog choice(this, timeline.Count(), [&timeline](std::size_t i) {
+        return static_cast<long long>(timeline.StepAt(i));
+    });
     if (dialogs_.ExecModal(choice) != QDialog::Accepted) return;
     std::optional<QString> name = dialogs_.SaveFileName(this, QString::fromLatin1(common::qt::kMovieFilter),
                                                         QStringLiteral("mp4"));
@@ -73,7 +75,7 @@ void TMainForm::ExportMovie1Click() {
     common::qt::ExportMovie(this, common::qt::FilePath(*name), settings, choice.Frames(),
                             [&](std::size_t frame, QImage& image) {
                                 for (const std::size_t index = first + frame * every; next <= index; ++next) {
-                                    ShowRecordedState(recorded, Timeline.StateAt(next), Timeline.StepAt(next));
+                                    ShowRecordedState(recorded, timeline.StateAt(next), timeline.StepAt(next));
                                     for (int k = 1; k <= kGravons; ++k) {
                                         drawn.B[k] = recorded.B[k];
                                         drawn.X[k] = recorded.X[k];

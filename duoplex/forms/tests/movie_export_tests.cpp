@@ -50,13 +50,13 @@ TEST(DuoplexMovie, ExportDrawsTheHeldStatesAsTheRunDrewThem) {
     QTimer stopper;
     stopper.setInterval(0);
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (form.State.StepCount < 300) return;
+        if (form.Session.State().StepCount < 300) return;
         stopper.stop();
         form.GoClick();
     });
     stopper.start();
     form.GoClick();
-    ASSERT_EQ(300, form.State.StepCount);
+    ASSERT_EQ(300, form.Session.State().StepCount);
     const std::string last = Rgb(form.Picture());
 
     dialogs.save.push_back(QString::fromStdString(dir.File("run.mkv")));
