@@ -8,6 +8,7 @@ packages=(cmake g++ make pkg-config ccache
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           libcli11-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
+          python3-ase
           ${EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do

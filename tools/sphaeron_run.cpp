@@ -3,6 +3,7 @@
 //   sphaeron-run IN --steps N [--out OUT] [--set NAME=VALUE ...] [--mode 0|1|2]
 //                [--stopl] [--cool] [--dt X] [--threads T] [--any-size]
 //                [--xyz TRAJ.xyz [--every K]] [--log LOG.csv [--log-every K]]
+//                [--structure S.csv [--structure-every K] [--neighbours RULE]]
 //                [--png OUT.png [--view TETA,PSI,PHI] [--scale S] [--shift X,Y]
 //                 [--numbers] [--size W,H]]
 //   sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...
@@ -41,6 +42,7 @@
 #include "tools/observables_log.h"
 #include "tools/run_outputs.h"
 #include "tools/sphaeron_run_options.h"
+#include "tools/structure_log.h"
 #include "tools/xyz_writer.h"
 
 #ifdef SPHAERON_RUN_WITH_QT
@@ -183,17 +185,27 @@ int main(int argc, char** argv) {
     int xyzId = o.xyz.empty() ? -1 : AddOutput(outputs, o.xyz);
     int logId = o.log.empty() ? -1 : AddOutput(outputs, o.log);
     int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
+    int structureId = o.structure.empty() ? -1 : AddOutput(outputs, o.structure);
     // Any write error from here on: the message, and no file left.
     auto writeFailed = [&](const std::string& path, const common::AppError& e) {
         outputs.Discard();
         Fail(tools::CannotWriteText(path, e.what()));
     };
 
+    // The structure log analyses step 0 and every K-th, and each XYZ frame.
+    sphaeron::StructureLog structure;
+    try {
+        if (structureId >= 0)
+            structure.Open(outputs.Staging(structureId), o.structureOptions, o.structureEvery, state, 0);
+    } catch (const common::AppError& e) {
+        writeFailed(o.structure, e);
+    }
+
     sphaeron::XyzWriter xyz;
     if (xyzId >= 0) {
         try {
             xyz.Open(outputs.Staging(xyzId));
-            xyz.Frame(state, 0);
+            xyz.Frame(state, 0, structure.Analysis(state, 0));
         } catch (const common::AppError& e) {
             writeFailed(o.xyz, e);
         }
@@ -241,9 +253,14 @@ int main(int argc, char** argv) {
         }
         done = k;
         if (logBefore) logRow(k - 1, before);
+        try {
+            structure.Committed(state, k);
+        } catch (const common::AppError& e) {
+            writeFailed(o.structure, e);
+        }
         if (xyz.IsOpen() && k % o.every == 0) {
             try {
-                xyz.Frame(state, k);
+                xyz.Frame(state, k, structure.Analysis(state, k));
             } catch (const common::AppError& e) {
                 writeFailed(o.xyz, e);
             }
@@ -276,6 +293,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    try {
+        structure.Close();
+    } catch (const common::AppError& e) {
+        writeFailed(o.structure, e);
+    }
     if (xyz.IsOpen()) {
         try {
             xyz.Close();
