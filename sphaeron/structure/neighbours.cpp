@@ -15,16 +15,26 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-// The others of slot i by distance, ties by slot number.
-int SortedOthers(const DistanceTable& d, int i, std::pair<double, int>* order) {
+// The others of slot i by distance, ties by slot number: the first `head`
+// of them in order (all when head >= their number), or, with a cutoff, those
+// closer than it. Returns how many are in order.
+int SortedOthers(const DistanceTable& d, int i, std::pair<double, int>* order, int head, double closer) {
     int n = 0;
     for (int a = 0; a < d.count; ++a) {
         int j = d.slots[a];
-        if (j != i) order[n++] = {d.r[i][j], j};
+        if (j != i && d.r[i][j] < closer) order[n++] = {d.r[i][j], j};
     }
-    std::sort(order, order + n);
-    return n;
+    if (head >= n) {
+        std::sort(order, order + n);
+        return n;
+    }
+    std::partial_sort(order, order + head, order + n);
+    return head;
 }
+
+// SANN rarely needs more than a few dozen candidates: they are sorted first,
+// and all of them only when no m below that count satisfies the rule.
+constexpr int kSannHead = 32;
 
 }  // namespace
 
@@ -65,20 +75,24 @@ void FindNeighbours(const DistanceTable& d, const NeighbourChoice& choice, Struc
     for (int a = 0; a < d.count; ++a) {
         int i = d.slots[a];
         out.present[i] = true;
-        int n = SortedOthers(d, i, order);
-        // Taons at an infinite distance are nobody's neighbours.
-        while (n > 0 && !(order[n - 1].first < kInfinity)) --n;
         int m = 0;
         switch (choice.rule) {
-            case NeighbourRule::Sann:
+            case NeighbourRule::Sann: {
+                int n = SortedOthers(d, i, order, kSannHead, kInfinity);
                 for (int t = 0; t < n; ++t) sorted[t] = order[t].first;
                 m = SannCount(sorted, n);
+                if (m == n && n == kSannHead) {
+                    n = SortedOthers(d, i, order, kMaxTaons, kInfinity);
+                    for (int t = 0; t < n; ++t) sorted[t] = order[t].first;
+                    m = SannCount(sorted, n);
+                }
                 break;
+            }
             case NeighbourRule::Cutoff:
-                while (m < n && order[m].first < choice.cutoff) ++m;
+                m = SortedOthers(d, i, order, kMaxTaons, choice.cutoff);
                 break;
             case NeighbourRule::Nearest:
-                m = std::min(n, std::max(choice.k, 0));
+                m = SortedOthers(d, i, order, std::max(choice.k, 0), kInfinity);
                 break;
         }
         for (int t = 0; t < m; ++t) out.neighbours[i][t] = static_cast<std::uint8_t>(order[t].second);
