@@ -89,7 +89,7 @@ void FormBondOrder(const DistanceTable& d, const std::vector<int>& degreesAsked,
     auto at = [&](int i, int l) { return (i * stride + l) * stride; };
     Harmonics h;
     for (int a = 0; a < d.count; ++a) {
-        int i = d.slots[a];
+        int i = d.taons[a];
         int nb = out.coordination[i];
         if (nb <= 0) continue;
         for (int t = 0; t < nb; ++t) {
@@ -111,7 +111,7 @@ void FormBondOrder(const DistanceTable& d, const std::vector<int>& degreesAsked,
     }
     // q̄_lm(i): q_lm averaged over i and its neighbours.
     for (int a = 0; a < d.count; ++a) {
-        int i = d.slots[a];
+        int i = d.taons[a];
         int nb = out.coordination[i];
         if (nb <= 0) continue;
         for (int l : degrees) {

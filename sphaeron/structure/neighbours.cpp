@@ -21,7 +21,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 int SortedOthers(const DistanceTable& d, int i, std::pair<double, int>* order, int head, double closer) {
     int n = 0;
     for (int a = 0; a < d.count; ++a) {
-        int j = d.slots[a];
+        int j = d.taons[a];
         if (j != i && d.r[i][j] < closer) order[n++] = {d.r[i][j], j};
     }
     if (head >= n) {
@@ -42,14 +42,14 @@ void FormDistances(const TaonState& s, DistanceTable& d) {
     d.count = 0;
     for (int k = 1; k <= kMaxTaons; ++k) {
         if (!s.Present(k)) continue;
-        d.slots[d.count++] = k;
+        d.taons[d.count++] = k;
         d.pos[k] = {static_cast<double>(s.X[k]), static_cast<double>(s.Y[k]), static_cast<double>(s.Z[k])};
     }
     for (int a = 0; a < d.count; ++a) {
-        int i = d.slots[a];
+        int i = d.taons[a];
         d.r[i][i] = 0;
         for (int b = a + 1; b < d.count; ++b) {
-            int j = d.slots[b];
+            int j = d.taons[b];
             long double dx = s.X[j] - s.X[i], dy = s.Y[j] - s.Y[i], dz = s.Z[j] - s.Z[i];
             double r = static_cast<double>(std::sqrt((dx * dx + dy * dy) + dz * dz));
             if (!std::isfinite(r)) r = kInfinity;  // never a neighbour
@@ -73,7 +73,7 @@ void FindNeighbours(const DistanceTable& d, const NeighbourChoice& choice, Struc
     std::pair<double, int> order[kMaxTaons];
     double sorted[kMaxTaons];
     for (int a = 0; a < d.count; ++a) {
-        int i = d.slots[a];
+        int i = d.taons[a];
         out.present[i] = true;
         int m = 0;
         switch (choice.rule) {

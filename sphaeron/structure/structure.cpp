@@ -21,7 +21,7 @@ void LabelClusters(const DistanceTable& d, Bonded bonded, StructureResult& out) 
     int clusters = 0, largest = 0;
     int queue[kMaxTaons];
     for (int a = 0; a < d.count; ++a) {
-        int start = d.slots[a];
+        int start = d.taons[a];
         if (out.cluster[start] >= 0) continue;
         int head = 0, tail = 0;
         queue[tail++] = start;
@@ -29,7 +29,7 @@ void LabelClusters(const DistanceTable& d, Bonded bonded, StructureResult& out) 
         while (head < tail) {
             int i = queue[head++];
             for (int b = 0; b < d.count; ++b) {
-                int j = d.slots[b];
+                int j = d.taons[b];
                 if (out.cluster[j] < 0 && bonded(i, j)) {
                     out.cluster[j] = clusters;
                     queue[tail++] = j;
@@ -47,7 +47,7 @@ double MeanOver(const DistanceTable& d, const std::array<double, kSlots>& values
     double sum = 0;
     int n = 0;
     for (int a = 0; a < d.count; ++a) {
-        double v = values[d.slots[a]];
+        double v = values[d.taons[a]];
         if (std::isnan(v)) continue;
         sum += v;
         ++n;
@@ -63,7 +63,7 @@ void Summarise(const DistanceTable& d, StructureResult& out) {
     }
     double coordination = 0, centre[3] = {0, 0, 0};
     for (int a = 0; a < d.count; ++a) {
-        int i = d.slots[a];
+        int i = d.taons[a];
         coordination += out.coordination[i];
         for (int c = 0; c < 3; ++c) centre[c] += d.pos[i][c];
     }
@@ -72,7 +72,7 @@ void Summarise(const DistanceTable& d, StructureResult& out) {
     double spread = 0;
     for (int a = 0; a < d.count; ++a)
         for (int c = 0; c < 3; ++c) {
-            double e = d.pos[d.slots[a]][c] - centre[c];
+            double e = d.pos[d.taons[a]][c] - centre[c];
             spread += e * e;
         }
     s.rg = std::sqrt(spread / d.count);
@@ -104,7 +104,7 @@ void AnalyseStructure(const TaonState& s, const StructureOptions& options, Struc
         // The neighbour relation made symmetric.
         std::array<std::array<bool, kSlots>, kSlots> bond{};
         for (int a = 0; a < d.count; ++a) {
-            int i = d.slots[a];
+            int i = d.taons[a];
             for (int t = 0; t < out.coordination[i]; ++t) {
                 int j = out.neighbours[i][t];
                 bond[i][j] = bond[j][i] = true;

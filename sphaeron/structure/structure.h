@@ -89,7 +89,7 @@ StructureResult AnalyseStructure(const TaonState& s, const StructureOptions& opt
 struct DistanceTable {
     std::array<std::array<double, kSlots>, kSlots> r{};
     std::array<std::array<double, 3>, kSlots> pos{};  // positions as doubles, for the directions
-    std::array<int, kMaxTaons> slots{};                // the present slots in order
+    std::array<int, kMaxTaons> taons{};                // the present slots in order
     int count = 0;
 };
 void FormDistances(const TaonState& s, DistanceTable& d);
