@@ -66,10 +66,10 @@ const TaonColouring* TMainForm::StructureColouring() {
     return structure_->Colouring();
 }
 
-void TMainForm::StructureStepDone(int n) {
+void TMainForm::StructureStepDone(const CommittedStep& step) {
     const bool plotted = Plots && Plots->isVisible();
     if (structure_->By == ColourBy::Group && !plotted) return;
-    if (structure_->StepDone(State()) && plotted) Plots->Structure->Add(n, structure_->Result());
+    if (structure_->StepDone(step.state) && plotted) Plots->Structure->Add(step.state.StepCount, structure_->Result());
 }
 
 void TMainForm::StructureRefresh() {
