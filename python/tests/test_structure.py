@@ -131,3 +131,15 @@ def test_xyz_columns_read_by_ase(tmp_path):
     assert last.arrays["coordination"].tolist() == s.coordination[slots].tolist()
     np.testing.assert_allclose(last.arrays["q6"], s.q[6][slots], rtol=0, atol=1e-15)
     assert (last.arrays["cluster"] - 1).tolist() == s.cluster[slots].tolist()
+
+
+@pytest.mark.parametrize("args", [["--neighbours", "voronoi"], ["--neighbours", "cutoff:-1"],
+                                  ["--structure-every", "0"]])
+def test_bad_structure_options_write_nothing(tmp_path, args):
+    run = tool("SPHAERON_RUN", "sphaeron-run")
+    out = tmp_path / "s.csv"
+    code, err = run_tool([run, f"{EXAMPLES}/lattice100.ato", "--steps", "1", "--structure", str(out), *args])
+    assert code == 2 and err
+    assert not out.exists()
+    code, err = run_tool([run, f"{EXAMPLES}/lattice100.ato", "--steps", "1", "--neighbours", "sann"])
+    assert code == 2 and "--structure" in err
