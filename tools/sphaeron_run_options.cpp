@@ -75,10 +75,6 @@ void AddStructureOptions(CLI::App& app, RunOptions& o) {
 
 }  // namespace
 
-bool IsJsonPath(const std::string& path) {
-    return path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".json") == 0;
-}
-
 RunOptions ParseRunOptions(int argc, char** argv) {
     RunOptions o;
     CLI::App app(kDescription, kProgram);
