@@ -33,8 +33,11 @@ void TMainForm::ExportMovie1Click() {
 
     // The picture as it is now: its view (a copy, so the window's screen
     // positions stay) and switches.
+    // (Colour By stands for the state shown, so the held states get their
+    // group colours.)
     ViewState view = session_.View;
-    const SceneSwitches switches = CurrentPicture().switches;
+    SceneSwitches switches = CurrentPicture().switches;
+    switches.Colouring = nullptr;
     common::MovieSettings settings;
     settings.width = view.FormWidth;
     settings.height = view.PanTop;
