@@ -22,6 +22,7 @@
 #include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/planar_step.h"
+#include "tools/duoplex_run_archive.h"
 #include "tools/duoplex_run_options.h"
 #include "tools/run_outputs.h"
 
@@ -50,14 +51,16 @@ void PrintState(const PlanarState& s, long long steps) {
 
 int main(int argc, char** argv) {
     RunOptions o = ParseRunOptions(argc, argv);
+    if (auto code = ArchiveCommand(o)) return *code;
 
     // The starting record: the document's, or a built-in configuration with
     // zero unused bytes.
     PlanarState s;
-    if (!o.in.empty()) {
+    RunStart start;
+    if (!o.in.empty() || !o.archive.resume.empty()) {
         GravBytes record{};
         try {
-            ReadAnyGrav(o.in, record, o.anySize);
+            start = ReadRunStart(o, record);
         } catch (const common::AppError& e) {
             Fail(e.what());
         }
@@ -93,6 +96,13 @@ int main(int argc, char** argv) {
     }
 
     StepSettings st{function, !o.three, o.brake};
+    std::unique_ptr<common::RunRecorder> archive;
+    try {
+        archive = StartRunArchive(o, start, s, st);
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
     int code = 0;
     long long done = 0;
     for (long long k = 1; k <= o.steps; ++k) {
@@ -104,6 +114,18 @@ int main(int argc, char** argv) {
             break;
         }
         done = k;
+        try {
+            if (archive) archive->Record(start.step + k, RecordedState(s).data(), EncodeSwitches(st));
+        } catch (const common::AppError& e) {
+            outputs.Discard();
+            Fail(e.what());
+        }
+    }
+    try {
+        if (archive) archive->Finish();
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
     }
 
     if (outId >= 0) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "duoplex/core/settings.h"
+#include "tools/run_archive_options.h"
 
 namespace duoplex {
 
@@ -17,6 +18,8 @@ struct RunOptions {
     std::optional<FunctionChoice> config, function;
     bool three = false;
     int brake = 1;
+    bool threeGiven = false, brakeGiven = false;  // (they then replace an archive's)
+    tools::ArchiveOptions archive;
     long long steps = -1;
     std::optional<long double> dt;
     // --set NAME=VALUE: the value's offset in the record and its text (a

@@ -40,6 +40,7 @@
 #include "sphaeron/view/view.h"
 #include "tools/observables_log.h"
 #include "tools/run_outputs.h"
+#include "tools/sphaeron_run_archive.h"
 #include "tools/sphaeron_run_options.h"
 #include "tools/xyz_writer.h"
 
@@ -165,11 +166,13 @@ int RunSpiral(const RunOptions& o) {
 int main(int argc, char** argv) {
     RunOptions o = sphaeron::ParseRunOptions(argc, argv);
     if (o.spiral) return RunSpiral(o);
+    if (auto code = sphaeron::ArchiveCommand(o)) return *code;
 
     sphaeron::TaonsDocument doc;
     sphaeron::TaonState state;
+    sphaeron::RunStart start;
     try {
-        sphaeron::ReadAnyDocument(o.in, doc, o.anySize);
+        start = sphaeron::ReadRunStart(o, doc);
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
@@ -183,6 +186,13 @@ int main(int argc, char** argv) {
     int xyzId = o.xyz.empty() ? -1 : AddOutput(outputs, o.xyz);
     int logId = o.log.empty() ? -1 : AddOutput(outputs, o.log);
     int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
+    std::unique_ptr<sphaeron::RunArchiveRecorder> archive;
+    try {
+        archive = sphaeron::StartRunArchive(o, start, state, doc);
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
     // Any write error from here on: the message, and no file left.
     auto writeFailed = [&](const std::string& path, const common::AppError& e) {
         outputs.Discard();
@@ -225,8 +235,8 @@ int main(int argc, char** argv) {
     }
 
     bool progress = isatty(STDERR_FILENO) != 0;
-    auto start = std::chrono::steady_clock::now();
-    auto lastReport = start;
+    auto startTime = std::chrono::steady_clock::now();
+    auto lastReport = startTime;
     long long done = 0;
     int exitCode = 0;
     for (long long k = 1; k <= o.steps; ++k) {
@@ -240,6 +250,12 @@ int main(int argc, char** argv) {
             break;
         }
         done = k;
+        try {
+            if (archive) archive->Record(start.step + k, state, sphaeron::SwitchesOf(o));
+        } catch (const common::AppError& e) {
+            outputs.Discard();
+            Fail(e.what());
+        }
         if (logBefore) logRow(k - 1, before);
         if (xyz.IsOpen() && k % o.every == 0) {
             try {
@@ -254,7 +270,13 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         }
     }
-    double seconds = Seconds(start);
+    double seconds = Seconds(startTime);
+    try {
+        if (archive) archive->Finish();
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
     if (progress && seconds > 0.5) std::fprintf(stderr, "\r%40s\r", "");
 
     if (log.IsOpen()) {

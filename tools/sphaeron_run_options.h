@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sphaeron/view/view.h"
+#include "tools/run_archive_options.h"
 
 namespace sphaeron {
 
@@ -19,6 +20,9 @@ struct RunOptions {
     // --set NAME=VALUE: the parameter's index in document order and the
     // value's text (a C-locale decimal or the exact "0x" form).
     std::vector<std::pair<int, std::string>> sets;
+    // --mode, --stopl or --cool given (they then replace an archive's).
+    bool switchesGiven = false;
+    tools::ArchiveOptions archive;
     int threads = 1;
     long long every = 1, logEvery = 1;
     // The picture.
