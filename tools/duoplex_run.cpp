@@ -138,6 +138,6 @@ int main(int argc, char** argv) {
             Fail(e.what());
         }
     }
-    PrintState(s, done);
+    PrintState(s, start.step + done);
     return code;
 }
