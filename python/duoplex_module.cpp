@@ -12,6 +12,7 @@
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/planar_step.h"
 #include "python/binding_support.h"
+#include "python/duoplex_py.h"
 
 namespace pyduoplex {
 
@@ -22,11 +23,6 @@ using duoplex::Field;
 using pyext::CopyExt;
 using Lock = std::lock_guard<std::mutex>;
 
-struct State {
-    duoplex::PlanarState s;
-    std::mutex busy;  // held by a run in progress, and by every accessor
-    std::string path;
-};
 
 constexpr Field kParamFields[] = {Field::A, Field::B, Field::C, Field::D};
 constexpr Field kPositionFields[] = {Field::X, Field::Y};
@@ -107,6 +103,7 @@ std::unique_ptr<State> Copy(State& st) {
     Lock lock(st.busy);
     out->s = st.s;
     out->path = st.path;
+    out->settings = st.settings;
     return out;
 }
 
@@ -166,6 +163,20 @@ PYBIND11_MODULE(duoplex, m) {
         .def_property(
             "step_count", [](State& st) { Lock lock(st.busy); return st.s.StepCount; },
             [](State& st, std::int32_t n) { Lock lock(st.busy); st.s.StepCount = n; })
+        .def_property(
+            "function", [](const State& st) { return std::string(duoplex::FunctionName(st.settings.function)); },
+            [](State& st, const std::string& name) { st.settings.function = Function(name); },
+            "The function of a frame of a run archive (Archive.append takes it by default).")
+        .def_property(
+            "three", [](const State& st) { return !st.settings.twoGravonPass; },
+            [](State& st, bool three) { st.settings.twoGravonPass = !three; }, "Three gravons (no two-gravon pass).")
+        .def_property(
+            "brake", [](const State& st) { return st.settings.brake; },
+            [](State& st, int brake) {
+                if (brake < 1 || brake > duoplex::kBrakeCount) throw py::value_error("brake must be 1 to 5");
+                st.settings.brake = brake;
+            },
+            "The hand-brake, 1 .. 5.")
         .def("__repr__", [](State& st) {
             Lock lock(st.busy);
             return "<duoplex.State " + (st.path.empty() ? std::string("(new)") : "'" + st.path + "'") + ", step " +
@@ -185,4 +196,5 @@ PYBIND11_MODULE(duoplex, m) {
     std::vector<std::string> names;
     for (duoplex::FunctionChoice f : duoplex::kAllFunctions) names.emplace_back(duoplex::FunctionName(f));
     m.attr("FUNCTIONS") = py::tuple(py::cast(names));
+    BindArchive(m);
 }

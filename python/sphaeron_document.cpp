@@ -111,6 +111,9 @@ std::unique_ptr<Document> Copy(Document& d) {
     out->record = d.record;
     out->state = d.state;
     out->path = d.path;
+    out->mode = d.mode;
+    out->stopL = d.stopL;
+    out->cool = d.cool;
     return out;
 }
 
@@ -247,6 +250,9 @@ void BindDocument(py::module_& m) {
             "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
             [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
             "Steps made since the document was loaded or built.")
+        .def_readwrite("mode", &Document::mode, "The mode of a frame of a run archive (0, 1, 2).")
+        .def_readwrite("stopl", &Document::stopL, "StopL of a frame of a run archive.")
+        .def_readwrite("cool", &Document::cool, "Cool of a frame of a run archive.")
         .def("__repr__", [](Document& d) {
             int present = 0;
             Lock lock(d.busy);

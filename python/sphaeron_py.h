@@ -24,11 +24,16 @@ struct Document {
     // every accessor takes it too, so a state is never read half stepped.
     std::mutex busy;
     std::string path;  // the file it came from or was last saved to
+    // The switches a frame of a run archive was recorded with (mode 0/1/2,
+    // StopL, Cool); Archive.append takes them unless it is given others.
+    int mode = 0;
+    bool stopL = false, cool = false;
 };
 
 void BindDocument(py::module_& m);
 void BindEngine(py::module_& m);
 void BindObservables(py::module_& m);
 void BindRender(py::module_& m);
+void BindArchive(py::module_& m);
 
 }  // namespace pysphaeron

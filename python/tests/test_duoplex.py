@@ -1,4 +1,5 @@
 """The duoplex module against the record layout and duoplex-run."""
+import numpy as np
 import pytest
 
 from conftest import ext_array, run_tool, tool
@@ -63,3 +64,21 @@ def test_fault_raises_the_text_and_step():
     assert state.step_count == 0 and state.positions.tobytes() == pos.tobytes()
     with pytest.raises(ValueError, match="is not a function"):
         duoplex.step(state, 1, function="F_XX")
+
+
+def test_archive_gives_every_step_exactly(tmp_path):
+    s = duoplex.configuration("F_PES", three=True)
+    direct = [s.copy()]
+    with duoplex.Archive.create(tmp_path / "r.gravrun", s, function="F_PES", three=True, brake=4) as a:
+        for k in range(1, 21):
+            duoplex.step(s, 1, function="F_PES", three=True, brake=4)
+            direct.append(s.copy())
+            if k % 7 == 0:
+                a.append(s, function="F_PES", three=True, brake=4)
+    a = duoplex.Archive(tmp_path / "r.gravrun")
+    assert list(a.steps) == [0, 7, 14]
+    assert (a[-1].function, a[-1].three, a[-1].brake) == ("F_PES", True, 4)
+    for step in range(21):
+        assert a.state_at(step).tobytes() == direct[step].tobytes(), step
+    assert np.array_equal(a.positions[1], direct[7].positions)
+    assert a.verify() is None
