@@ -351,6 +351,12 @@ RunArchiveWriter RunArchiveWriter::Create(const std::string& path, const RunArch
         ::unlink(name.data());
         w.Fail(err);
     }
+    // The new name lasts through a power cut too.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
     w.fileSize_ = kRunHeaderSize;
     w.dirty_ = true;
     return w;
