@@ -45,8 +45,11 @@ void AppendState(pyext::ArchiveCore& a, State& st, std::optional<std::string> fu
     a.Append(step, duoplex::EncodeSwitches(settings), record.data());
 }
 
-std::unique_ptr<pyext::ArchiveCore> Open(const std::filesystem::path& path, bool salvage) {
-    return std::make_unique<pyext::ArchiveCore>(path.string(), duoplex::kPlanarRunKind, salvage);
+std::unique_ptr<pyext::ArchiveCore> Open(const std::filesystem::path& path, bool salvage, double syncEvery) {
+    if (!(syncEvery >= 0)) throw py::value_error("sync_every must be 0 or more seconds");
+    auto a = std::make_unique<pyext::ArchiveCore>(path.string(), duoplex::kPlanarRunKind, salvage);
+    a->SetSyncSeconds(syncEvery);
+    return a;
 }
 
 }  // namespace
@@ -58,18 +61,18 @@ void BindArchive(py::module_& m) {
                             "which any step of the run is recomputed exactly. len(a), a[i] (a State with\n"
                             "step_count, function, three and brake), a.steps, a.state_at(step), a.positions,\n"
                             "a.verify(); Archive.create(path, state), a.append(state, ...).")
-        .def(py::init(&Open), py::arg("path"), py::arg("salvage") = false)
+        .def(py::init(&Open), py::arg("path"), py::arg("salvage") = false, py::arg("sync_every") = 2.0)
         .def_static(
             "create",
             [](const std::filesystem::path& path, State& st, std::optional<std::string> function,
-               std::optional<bool> three, std::optional<int> brake) {
+               std::optional<bool> three, std::optional<int> brake, double syncEvery) {
                 ArchiveCore::Create(path.string(), duoplex::kPlanarRunKind);
-                auto a = Open(path, false);
+                auto a = Open(path, false, syncEvery);
                 AppendState(*a, st, function, three, brake);
                 return a;
             },
             py::arg("path"), py::arg("state"), py::arg("function") = py::none(), py::arg("three") = py::none(),
-            py::arg("brake") = py::none(), "A new archive whose first frame is the state.")
+            py::arg("brake") = py::none(), py::arg("sync_every") = 2.0, "A new archive whose first frame is the state.")
         .def("append", &AppendState, py::arg("state"), py::arg("function") = py::none(),
              py::arg("three") = py::none(), py::arg("brake") = py::none(),
              "Appends the state as a frame at its step_count, with the switches given (else the\n"

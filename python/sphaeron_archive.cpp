@@ -45,8 +45,11 @@ void AppendDocument(pyext::ArchiveCore& a, Document& d, std::optional<int> mode,
     a.Append(step, sphaeron::EncodeSwitches(sw), record.bytes.data());
 }
 
-std::unique_ptr<pyext::ArchiveCore> Open(const std::filesystem::path& path, bool salvage) {
-    return std::make_unique<pyext::ArchiveCore>(path.string(), sphaeron::kTaonRunKind, salvage);
+std::unique_ptr<pyext::ArchiveCore> Open(const std::filesystem::path& path, bool salvage, double syncEvery) {
+    if (!(syncEvery >= 0)) throw py::value_error("sync_every must be 0 or more seconds");
+    auto a = std::make_unique<pyext::ArchiveCore>(path.string(), sphaeron::kTaonRunKind, salvage);
+    a->SetSyncSeconds(syncEvery);
+    return a;
 }
 
 }  // namespace
@@ -59,24 +62,25 @@ void BindArchive(py::module_& m) {
                             "damaged last frame is left out (see warning); salvage=True reads the frames\n"
                             "before a damaged one elsewhere. len(a), a[i] (a Document with step_count and the\n"
                             "switches mode, stopl, cool), a.steps, a.state_at(step), a.positions, a.verify().")
-        .def(py::init(&Open), py::arg("path"), py::arg("salvage") = false)
+        .def(py::init(&Open), py::arg("path"), py::arg("salvage") = false, py::arg("sync_every") = 2.0)
         .def_static(
             "create",
             [](const std::filesystem::path& path, Document& doc, std::optional<int> mode, std::optional<bool> stopl,
-               std::optional<bool> cool) {
+               std::optional<bool> cool, double syncEvery) {
                 ArchiveCore::Create(path.string(), sphaeron::kTaonRunKind);
-                auto a = Open(path, false);
+                auto a = Open(path, false, syncEvery);
                 AppendDocument(*a, doc, mode, stopl, cool);
                 return a;
             },
             py::arg("path"), py::arg("doc"), py::arg("mode") = py::none(), py::arg("stopl") = py::none(),
-            py::arg("cool") = py::none(),
+            py::arg("cool") = py::none(), py::arg("sync_every") = 2.0,
             "A new archive whose first frame is the document (an existing archive is replaced;\n"
-            "any other file is refused).")
+            "any other file is refused). Appends are synced at most every sync_every seconds.")
         .def("append", &AppendDocument, py::arg("doc"), py::arg("mode") = py::none(), py::arg("stopl") = py::none(),
              py::arg("cool") = py::none(),
              "Appends the document as a frame at its step_count, with the switches given (else the\n"
-             "document's). The step may not go back. Synced at most every 2 s and by close().")
+             "document's). The step may not go back. Synced at most every sync_every seconds (2 by\n"
+             "default) and by close().")
         .def("close", &ArchiveCore::Close, "Syncs and closes the appending side.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](ArchiveCore& a, py::args) { a.Close(); })
