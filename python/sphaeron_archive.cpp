@@ -9,6 +9,7 @@
 #include "python/binding_support.h"
 #include "python/sphaeron_py.h"
 #include "sphaeron/session/run_archive.h"
+#include "sphaeron/session/run_loop.h"
 
 namespace pysphaeron {
 
@@ -20,8 +21,9 @@ std::unique_ptr<Document> DocumentOf(const common::RunFrame& f) {
     auto d = std::make_unique<Document>();
     std::memcpy(d->record.bytes.data(), f.record.data(), sphaeron::kDocumentSize);
     sphaeron::DistributeDocument(d->record, d->state);
-    d->state.StepCount = static_cast<std::int32_t>(f.step);
-    sphaeron::ArchiveSwitches sw = sphaeron::DecodeSwitches(f.switches);
+    d->steps = static_cast<std::uint64_t>(f.step);
+    d->state.StepCount = sphaeron::ShownCount(d->steps);
+    sphaeron::RunSwitches sw = sphaeron::DecodeSwitches(f.switches);
     d->mode = sw.mode;
     d->stopL = sw.stopL;
     d->cool = sw.cool;
@@ -32,7 +34,7 @@ std::unique_ptr<Document> DocumentOf(const common::RunFrame& f) {
 // arguments given, else the document's own).
 void AppendDocument(pyext::ArchiveCore& a, Document& d, std::optional<int> mode, std::optional<bool> stopL,
                     std::optional<bool> cool) {
-    sphaeron::ArchiveSwitches sw{mode.value_or(d.mode), stopL.value_or(d.stopL), cool.value_or(d.cool)};
+    sphaeron::RunSwitches sw{mode.value_or(d.mode), stopL.value_or(d.stopL), cool.value_or(d.cool)};
     if (sw.mode < 0 || sw.mode > 2) throw py::value_error("mode must be 0, 1 or 2");
     sphaeron::TaonsDocument record;
     std::int64_t step;
@@ -40,7 +42,10 @@ void AppendDocument(pyext::ArchiveCore& a, Document& d, std::optional<int> mode,
         Lock lock(d.busy);
         sphaeron::PackDocument(d.state, d.record);
         record = d.record;
-        step = d.state.StepCount;
+        // The 64-bit count, unless step_count was set apart from it.
+        step = static_cast<std::int64_t>(sphaeron::ShownCount(d.steps) == d.state.StepCount
+                                             ? d.steps
+                                             : std::uint64_t{static_cast<std::uint32_t>(d.state.StepCount)});
     }
     a.Append(step, sphaeron::EncodeSwitches(sw), record.bytes.data());
 }

@@ -13,6 +13,7 @@
 #include "common/json_fields.h"
 #include "python/binding_support.h"
 #include "python/sphaeron_py.h"
+#include "sphaeron/session/run_loop.h"
 #include "sphaeron/document/ato_json.h"
 
 namespace pysphaeron {
@@ -111,6 +112,7 @@ std::unique_ptr<Document> Copy(Document& d) {
     out->record = d.record;
     out->state = d.state;
     out->path = d.path;
+    out->steps = d.steps;
     out->mode = d.mode;
     out->stopL = d.stopL;
     out->cool = d.cool;
@@ -249,7 +251,22 @@ void BindDocument(py::module_& m) {
         .def_property(
             "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
             [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
-            "Steps made since the document was loaded or built.")
+            "Steps made since the document was loaded or built, as the window's counter shows them:\n"
+            "the low 32 bits of `steps` as a signed number.")
+        .def_property(
+            "steps",
+            [](Document& d) {
+                Lock lock(d.busy);
+                return sphaeron::ShownCount(d.steps) == d.state.StepCount
+                           ? d.steps
+                           : std::uint64_t{static_cast<std::uint32_t>(d.state.StepCount)};
+            },
+            [](Document& d, std::uint64_t n) {
+                Lock lock(d.busy);
+                d.steps = n;
+                d.state.StepCount = sphaeron::ShownCount(n);
+            },
+            "Steps made since the document was loaded or built, counted in 64 bits.")
         .def_readwrite("mode", &Document::mode, "The mode of a frame of a run archive (0, 1, 2).")
         .def_readwrite("stopl", &Document::stopL, "StopL of a frame of a run archive.")
         .def_readwrite("cool", &Document::cool, "Cool of a frame of a run archive.")

@@ -21,7 +21,7 @@ void Warn(const std::string& warning) {
 void TakeFrame(RunOptions& o, const common::RunFrame& f, TaonsDocument& doc) {
     std::memcpy(doc.bytes.data(), f.record.data(), kDocumentSize);
     if (!o.switchesGiven) {
-        ArchiveSwitches sw = DecodeSwitches(f.switches);
+        RunSwitches sw = DecodeSwitches(f.switches);
         o.mode = sw.mode;
         o.stopL = sw.stopL;
         o.cool = sw.cool;

@@ -35,6 +35,6 @@ RunStart ReadRunStart(RunOptions& o, TaonsDocument& doc);
 std::unique_ptr<RunArchiveRecorder> StartRunArchive(const RunOptions& o, const RunStart& start,
                                                     const TaonState& state, const TaonsDocument& doc);
 
-inline ArchiveSwitches SwitchesOf(const RunOptions& o) { return ArchiveSwitches{o.mode, o.stopL, o.cool}; }
+inline RunSwitches SwitchesOf(const RunOptions& o) { return RunSwitches{o.mode, o.stopL, o.cool}; }
 
 }  // namespace sphaeron

@@ -8,7 +8,7 @@ namespace sphaeron {
 
 const common::RunArchiveKind kTaonRunKind{"Sphaeron", static_cast<std::uint32_t>(kDocumentSize)};
 
-common::SwitchBytes EncodeSwitches(const ArchiveSwitches& sw) {
+common::SwitchBytes EncodeSwitches(const RunSwitches& sw) {
     common::SwitchBytes b{};
     b[0] = static_cast<unsigned char>(sw.mode);
     b[1] = sw.stopL ? 1 : 0;
@@ -16,19 +16,11 @@ common::SwitchBytes EncodeSwitches(const ArchiveSwitches& sw) {
     return b;
 }
 
-ArchiveSwitches DecodeSwitches(const common::SwitchBytes& b) {
+RunSwitches DecodeSwitches(const common::SwitchBytes& b) {
     bool known = b[0] <= 2 && b[1] <= 1 && b[2] <= 1;
     for (std::size_t i = 3; i < b.size(); ++i) known = known && b[i] == 0;
     if (!known) throw common::AppError("a frame holds switches this program does not know");
-    return ArchiveSwitches{b[0], b[1] != 0, b[2] != 0};
-}
-
-StepSwitches StepSwitchesOf(const ArchiveSwitches& sw) {
-    StepSwitches s;
-    s.StopL = sw.stopL;
-    s.Cool = sw.cool;
-    s.Mode1 = sw.mode == 1;
-    return s;
+    return RunSwitches{b[0], b[1] != 0, b[2] != 0};
 }
 
 common::RunReplay TaonReplay(int threads) {
@@ -36,7 +28,7 @@ common::RunReplay TaonReplay(int threads) {
     common::RunReplay replay;
     replay.advance = [engine](std::vector<unsigned char>& record, const common::SwitchBytes& bytes,
                               std::int64_t steps) {
-        StepSwitches sw = StepSwitchesOf(DecodeSwitches(bytes));
+        StepSwitches sw = DecodeSwitches(bytes).Step();
         TaonsDocument doc;
         std::memcpy(doc.bytes.data(), record.data(), kDocumentSize);
         auto state = std::make_unique<TaonState>();
@@ -58,12 +50,12 @@ std::vector<std::pair<std::size_t, std::size_t>> TaonComputedRanges() {
 RunArchiveRecorder::RunArchiveRecorder(common::RunArchiveWriter writer, std::int64_t every)
     : recorder_(std::move(writer), every, TaonComputedRanges()) {}
 
-void RunArchiveRecorder::Start(std::int64_t step, const TaonsDocument& record, const ArchiveSwitches& sw) {
+void RunArchiveRecorder::Start(std::int64_t step, const TaonsDocument& record, const RunSwitches& sw) {
     packed_ = record;
     recorder_.Start(step, packed_.bytes.data(), EncodeSwitches(sw));
 }
 
-void RunArchiveRecorder::Record(std::int64_t step, const TaonState& s, const ArchiveSwitches& sw) {
+void RunArchiveRecorder::Record(std::int64_t step, const TaonState& s, const RunSwitches& sw) {
     PackDocument(s, packed_);
     recorder_.Record(step, packed_.bytes.data(), EncodeSwitches(sw));
 }

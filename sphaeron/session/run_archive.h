@@ -16,25 +16,17 @@
 #include "common/run_archive.h"
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/document/document.h"
+#include "sphaeron/session/run_loop.h"
 
 namespace sphaeron {
 
 extern const common::RunArchiveKind kTaonRunKind;  // "Sphaeron", 6296-byte records
 inline constexpr const char* kRunExtension = "atorun";
 
-// The window's switches in force for a run: mode 0 AtomStand, 1 Shelloscope,
-// 2 Libration; StopL; Cool.
-struct ArchiveSwitches {
-    int mode = 0;
-    bool stopL = false;
-    bool cool = false;
-    bool operator==(const ArchiveSwitches&) const = default;
-};
 // Bytes 0, 1, 2 of a frame's switches: mode, StopL, Cool (0 or 1); the rest 0.
-common::SwitchBytes EncodeSwitches(const ArchiveSwitches& sw);
+common::SwitchBytes EncodeSwitches(const RunSwitches& sw);
 // Throws AppError for values the program never writes.
-ArchiveSwitches DecodeSwitches(const common::SwitchBytes& bytes);
-StepSwitches StepSwitchesOf(const ArchiveSwitches& sw);
+RunSwitches DecodeSwitches(const common::SwitchBytes& bytes);
 
 // The record bytes that a step computes: positions, velocities, presence.
 // (DT and the parameters, bytes 0 .. 189, are set between steps.)
@@ -48,16 +40,19 @@ common::RunReplay TaonReplay(int threads = 1);
 // Writes a run of the 3D program into an archive as it goes (see
 // common::RunRecorder): Start with the state the run starts from, Record
 // after every committed step, Finish at the end.
-class RunArchiveRecorder {
+class RunArchiveRecorder : public StateRecorder {
 public:
     // `every`: steps between the regular frames (at least 1).
     RunArchiveRecorder(common::RunArchiveWriter writer, std::int64_t every);
 
     // The state the run starts from, in a record that carries its padding
     // (which travels into every frame).
-    void Start(std::int64_t step, const TaonsDocument& record, const ArchiveSwitches& sw);
+    void Start(std::int64_t step, const TaonsDocument& record, const RunSwitches& sw);
     // After a committed step, with the switches it was made under.
-    void Record(std::int64_t step, const TaonState& s, const ArchiveSwitches& sw);
+    void Record(std::int64_t step, const TaonState& s, const RunSwitches& sw);
+    void Record(const CommittedStep& c) override {
+        Record(static_cast<std::int64_t>(c.step), c.state, c.switches);
+    }
     void Finish();
 
     common::RunRecorder& Recorder() { return recorder_; }
