@@ -3,6 +3,10 @@
 //   duoplex-run (IN | --config NAME [--three]) --steps N [--out OUT]
 //               [--set NAME=VALUE ...] [--function NAME] [--brake 1..5]
 //               [--dt X] [--any-size]
+//   duoplex-run IN --steps N --archive RUN.gravrun [--archive-every K] [--sync-every S]
+//   duoplex-run --resume RUN.gravrun --steps N | --info RUN.gravrun | --verify RUN.gravrun
+//
+// (run archives: tools/duoplex_run_archive.h; IN may be one, with --at STEP)
 //
 // IN is a .grav record or its JSON form (told apart by content); OUT ending
 // in .json gets the JSON form. --set changes a value of the starting record

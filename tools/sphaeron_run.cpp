@@ -6,6 +6,10 @@
 //                [--png OUT.png [--view TETA,PSI,PHI] [--scale S] [--shift X,Y]
 //                 [--numbers] [--size W,H]]
 //   sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...
+//   sphaeron-run IN --steps N --archive RUN.atorun [--archive-every K] [--sync-every S]
+//   sphaeron-run --resume RUN.atorun --steps N | --info RUN.atorun | --verify RUN.atorun
+//
+// (run archives: tools/sphaeron_run_archive.h; IN may be one, with --at STEP)
 //
 // IN is a .ato record or its JSON form (told apart by content); OUT ending
 // in .json gets the JSON form. --set changes a parameter of the document
