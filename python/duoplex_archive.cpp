@@ -18,15 +18,21 @@ using Lock = std::lock_guard<std::mutex>;
 
 std::unique_ptr<State> StateOf(const common::RunFrame& f) {
     auto st = std::make_unique<State>();
-    duoplex::TakeFrameRecord(st->s, f.record);
-    st->s.StepCount = static_cast<std::int32_t>(f.step);
-    st->settings = duoplex::DecodeSwitches(f.switches);
+    duoplex::GravBytes record{};
+    std::memcpy(record.data(), f.record.data(), record.size());
+    st->session.UseRecord(record);
+    st->session.SetSteps(static_cast<std::uint64_t>(f.step));
+    st->session.SetSettings(duoplex::DecodeSwitches(f.switches));
     return st;
 }
 
 void AppendState(pyext::ArchiveCore& a, State& st, std::optional<std::string> function, std::optional<bool> three,
                  std::optional<int> brake) {
-    duoplex::StepSettings settings = st.settings;
+    duoplex::StepSettings settings;
+    {
+        Lock lock(st.busy);
+        settings = st.session.Settings();
+    }
     if (function) {
         auto f = duoplex::FunctionFromName(*function);
         if (!f) throw py::value_error("'" + *function + "' is not a function");
@@ -39,8 +45,8 @@ void AppendState(pyext::ArchiveCore& a, State& st, std::optional<std::string> fu
     std::int64_t step;
     {
         Lock lock(st.busy);
-        record = duoplex::RecordedState(st.s);
-        step = st.s.StepCount;
+        record = st.session.Record();
+        step = static_cast<std::int64_t>(st.session.Steps());
     }
     a.Append(step, duoplex::EncodeSwitches(settings), record.data());
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/json_fields.h"
@@ -119,11 +120,6 @@ std::unique_ptr<Document> Copy(Document& d) {
     return out;
 }
 
-// A name ending in ".json" (any case) stands for the JSON form.
-bool IsJsonName(const std::string& path) {
-    return path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".json") == 0;
-}
-
 std::unique_ptr<Document> Load(const std::filesystem::path& file) {
     std::string path = file.string();
     auto d = std::make_unique<Document>();
@@ -151,7 +147,7 @@ void Save(Document& d, const std::filesystem::path& file) {
         sphaeron::PackDocument(d.state, d.record);
         record = d.record;
     }
-    if (IsJsonName(path))
+    if (common::IsJsonPath(path))
         common::WriteFileAtomic(path, sphaeron::AtoToJson(record));
     else
         sphaeron::WriteDocument(path, record);

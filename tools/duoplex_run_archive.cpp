@@ -68,16 +68,15 @@ RunStart ReadRunStart(RunOptions& o, GravBytes& record) {
     return start;
 }
 
-std::unique_ptr<common::RunRecorder> StartRunArchive(const RunOptions& o, const RunStart& start,
-                                                     const PlanarState& s, const StepSettings& st) {
+std::unique_ptr<PlanarArchiveRecorder> StartRunArchive(const RunOptions& o, const RunStart& start,
+                                                       const Session& session) {
     const tools::ArchiveOptions& a = o.archive;
     if (a.archive.empty() && a.resume.empty()) return nullptr;
     common::RunArchiveWriter writer =
         a.resume.empty() ? common::RunArchiveWriter::Create(a.archive, kPlanarRunKind, a.syncSeconds)
                          : common::RunArchiveWriter::Append(a.resume, kPlanarRunKind, a.syncSeconds);
-    auto recorder = std::make_unique<common::RunRecorder>(std::move(writer), a.every, PlanarComputedRanges());
-    GravBytes record = RecordedState(s);
-    recorder->Start(start.step, record.data(), EncodeSwitches(st));
+    auto recorder = std::make_unique<PlanarArchiveRecorder>(std::move(writer), a.every);
+    recorder->Start(start.step, session.State(), session.Settings());
     return recorder;
 }
 

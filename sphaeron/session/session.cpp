@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
@@ -10,24 +11,8 @@
 
 namespace sphaeron {
 
-namespace {
-
-// 11372 as "11,372".
-std::string Grouped(std::uintmax_t n) {
-    std::string digits = std::to_string(n);
-    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-    return digits;
-}
-
-}  // namespace
-
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size == kDocumentSize) return std::nullopt;
-    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
-           (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. Replace it?";
+    return common::ReplaceQuestion(path, kDocumentSize, "Sphaeron");
 }
 
 Session::Session(int stepThreads)
