@@ -89,5 +89,6 @@ PYBIND11_MODULE(sphaeron, m) {
     pysphaeron::BindEngine(m);
     pysphaeron::BindObservables(m);
     pysphaeron::BindRender(m);
+    pysphaeron::BindStructure(m);
     pysphaeron::BindArchive(m);
 }

@@ -81,6 +81,7 @@ void TMainForm::PlotsParametersChanged() {
 
 void TMainForm::PlotsRefresh() {
     if (Plots && Plots->isVisible()) Plots->Refresh(State(), PlotsSwitches(), State().StepCount);
+    if (Plots && Plots->isVisible()) StructureRefresh();
 }
 
 }  // namespace sphaeron::forms

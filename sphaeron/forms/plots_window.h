@@ -26,6 +26,8 @@ class QValueAxis;
 
 namespace sphaeron::forms {
 
+class TStructurePanel;
+
 class TPlotsWindow : public QMainWindow {
 public:
     // Samples are taken at most this often during a run, and further apart
@@ -72,6 +74,9 @@ public:
     QChartView* EnergyView = nullptr;
     QChartView* DistanceView = nullptr;
     QChartView* PotentialView = nullptr;
+    // The neighbour rule, the Structure chart and the coordination
+    // histogram (fed by the main window's structure analysis).
+    TStructurePanel* Structure = nullptr;
 
     // ---- handlers -------------------------------------------------------
     void SaveEnergyCsvClick();
