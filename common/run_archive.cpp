@@ -522,7 +522,12 @@ RunFrame RunStateAt(const RunArchive& archive, std::int64_t step, const RunRepla
         throw AppError(Quoted(archive.Path()) + " holds no state at step " + std::to_string(step) + first);
     }
     RunFrame f = archive.Frame(*k);
-    if (step > f.step) replay.advance(f.record, f.switches, step - f.step);
+    try {
+        if (step > f.step) replay.advance(f.record, f.switches, step - f.step);
+    } catch (const AppError& e) {
+        throw AppError(Quoted(archive.Path()) + ": the replay from frame " + std::to_string(*k) + " (step " +
+                       std::to_string(f.step) + ") fails: " + e.what());
+    }
     f.step = step;
     return f;
 }

@@ -16,9 +16,14 @@ void Warn(const std::string& warning) {
     if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", kProgram, warning.c_str());
 }
 
-void TakeFrame(RunOptions& o, const common::RunFrame& f, GravBytes& record) {
+void TakeFrame(RunOptions& o, const std::string& path, const common::RunFrame& f, GravBytes& record) {
     std::memcpy(record.data(), f.record.data(), kGravRecordSize);
-    StepSettings st = DecodeSwitches(f.switches);
+    StepSettings st;
+    try {
+        st = DecodeSwitches(f.switches);
+    } catch (const common::AppError& e) {
+        throw common::AppError("'" + path + "': step " + std::to_string(f.step) + ": " + e.what());
+    }
     if (!o.function) o.function = st.function;
     if (!o.threeGiven) o.three = !st.twoGravonPass;
     if (!o.brakeGiven) o.brake = st.brake;
@@ -44,7 +49,7 @@ RunStart ReadRunStart(RunOptions& o, GravBytes& record) {
         if (f.step > o.steps)
             throw common::AppError("'" + resume + "' already holds step " + std::to_string(f.step) + ", beyond --steps " +
                                    std::to_string(o.steps));
-        TakeFrame(o, f, record);
+        TakeFrame(o, resume, f, record);
         o.steps -= f.step;
         start.step = f.step;
         start.archived = true;
@@ -62,7 +67,7 @@ RunStart ReadRunStart(RunOptions& o, GravBytes& record) {
     if (step > last)
         throw common::AppError("'" + o.in + "' holds no state at step " + std::to_string(step) + " (its last is step " +
                                std::to_string(last) + ")");
-    TakeFrame(o, common::RunStateAt(a, step, PlanarReplay()), record);
+    TakeFrame(o, o.in, common::RunStateAt(a, step, PlanarReplay()), record);
     start.step = step;
     start.archived = true;
     return start;

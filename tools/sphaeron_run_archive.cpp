@@ -18,10 +18,19 @@ void Warn(const std::string& warning) {
     if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", kProgram, warning.c_str());
 }
 
-void TakeFrame(RunOptions& o, const common::RunFrame& f, TaonsDocument& doc) {
+// The switches of a frame; a text naming the file for unknown ones.
+RunSwitches SwitchesOfFrame(const std::string& path, const common::RunFrame& f) {
+    try {
+        return DecodeSwitches(f.switches);
+    } catch (const common::AppError& e) {
+        throw common::AppError("'" + path + "': step " + std::to_string(f.step) + ": " + e.what());
+    }
+}
+
+void TakeFrame(RunOptions& o, const std::string& path, const common::RunFrame& f, TaonsDocument& doc) {
     std::memcpy(doc.bytes.data(), f.record.data(), kDocumentSize);
     if (!o.switchesGiven) {
-        RunSwitches sw = DecodeSwitches(f.switches);
+        RunSwitches sw = SwitchesOfFrame(path, f);
         o.mode = sw.mode;
         o.stopL = sw.stopL;
         o.cool = sw.cool;
@@ -77,7 +86,7 @@ RunStart ReadRunStart(RunOptions& o, TaonsDocument& doc) {
         if (f.step > o.steps)
             throw common::AppError("'" + resume + "' already holds step " + std::to_string(f.step) + ", beyond --steps " +
                                    std::to_string(o.steps));
-        TakeFrame(o, f, doc);
+        TakeFrame(o, resume, f, doc);
         o.steps -= f.step;
         start.step = f.step;
         start.archived = true;
@@ -95,7 +104,7 @@ RunStart ReadRunStart(RunOptions& o, TaonsDocument& doc) {
     if (step > last)
         throw common::AppError("'" + o.in + "' holds no state at step " + std::to_string(step) + " (its last is step " +
                                std::to_string(last) + ")");
-    TakeFrame(o, common::RunStateAt(a, step, TaonReplay(o.threads)), doc);
+    TakeFrame(o, o.in, common::RunStateAt(a, step, TaonReplay(o.threads)), doc);
     start.step = step;
     start.archived = true;
     return start;
