@@ -18,6 +18,7 @@
 #include "duoplex/core/planar_state.h"
 #include "duoplex/session/session.h"
 #include "python/binding_support.h"
+#include "python/duoplex_py.h"
 
 namespace pyduoplex {
 
@@ -28,12 +29,6 @@ using duoplex::Field;
 using pyext::CopyExt;
 using Lock = std::lock_guard<std::mutex>;
 
-struct State {
-    // No timeline; a fault keeps the state before the faulting step.
-    duoplex::Session session{duoplex::FaultKeeps::StateBeforeStep, 0};
-    std::mutex busy;  // held by a run in progress, and by every accessor
-    std::string path;
-};
 
 constexpr Field kParamFields[] = {Field::A, Field::B, Field::C, Field::D};
 constexpr Field kPositionFields[] = {Field::X, Field::Y};
@@ -133,6 +128,7 @@ std::unique_ptr<State> Copy(State& st) {
     Lock lock(st.busy);
     out->session.Replace(st.session.State(), st.session.Steps());
     out->path = st.path;
+    out->session.SetSettings(st.session.Settings());
     return out;
 }
 
@@ -243,6 +239,22 @@ PYBIND11_MODULE(duoplex, m) {
             "steps", [](State& st) { Lock lock(st.busy); return st.session.Steps(); },
             [](State& st, std::uint64_t n) { Lock lock(st.busy); st.session.SetSteps(n); },
             "Steps made, counted in 64 bits.")
+        .def_property(
+            "function", [](State& st) { return std::string(duoplex::FunctionName(st.session.Settings().function)); },
+            [](State& st, const std::string& name) { duoplex::StepSettings st2 = st.session.Settings(); st2.function = Function(name); st.session.SetSettings(st2); },
+            "The function of a frame of a run archive (Archive.append takes it by default).")
+        .def_property(
+            "three", [](State& st) { return !st.session.Settings().twoGravonPass; },
+            [](State& st, bool three) { duoplex::StepSettings st2 = st.session.Settings(); st2.twoGravonPass = !three; st.session.SetSettings(st2); }, "Three gravons (no two-gravon pass).")
+        .def_property(
+            "brake", [](State& st) { return st.session.Settings().brake; },
+            [](State& st, int brake) {
+                if (brake < 1 || brake > duoplex::kBrakeCount) throw py::value_error("brake must be 1 to 5");
+                duoplex::StepSettings st2 = st.session.Settings();
+                st2.brake = brake;
+                st.session.SetSettings(st2);
+            },
+            "The hand-brake, 1 .. 5.")
         .def("__repr__", [](State& st) {
             Lock lock(st.busy);
             return "<duoplex.State " + (st.path.empty() ? std::string("(new)") : "'" + st.path + "'") + ", step " +
@@ -264,4 +276,5 @@ PYBIND11_MODULE(duoplex, m) {
     std::vector<std::string> names;
     for (duoplex::FunctionChoice f : duoplex::kAllFunctions) names.emplace_back(duoplex::FunctionName(f));
     m.attr("FUNCTIONS") = py::tuple(py::cast(names));
+    BindArchive(m);
 }

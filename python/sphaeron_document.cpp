@@ -113,6 +113,10 @@ std::unique_ptr<Document> Copy(Document& d) {
     out->record = d.record;
     out->state = d.state;
     out->path = d.path;
+    out->steps = d.steps;
+    out->mode = d.mode;
+    out->stopL = d.stopL;
+    out->cool = d.cool;
     return out;
 }
 
@@ -259,6 +263,9 @@ void BindDocument(py::module_& m) {
                 d.state.StepCount = sphaeron::ShownCount(n);
             },
             "Steps made since the document was loaded or built, counted in 64 bits.")
+        .def_readwrite("mode", &Document::mode, "The mode of a frame of a run archive (0, 1, 2).")
+        .def_readwrite("stopl", &Document::stopL, "StopL of a frame of a run archive.")
+        .def_readwrite("cool", &Document::cool, "Cool of a frame of a run archive.")
         .def("__repr__", [](Document& d) {
             int present = 0;
             Lock lock(d.busy);

@@ -90,4 +90,5 @@ PYBIND11_MODULE(sphaeron, m) {
     pysphaeron::BindObservables(m);
     pysphaeron::BindRender(m);
     pysphaeron::BindStructure(m);
+    pysphaeron::BindArchive(m);
 }

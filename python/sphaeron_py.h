@@ -28,6 +28,10 @@ struct Document {
     // The steps made in 64 bits; state.StepCount is its low 32 bits (a
     // step_count set apart starts it anew from that value).
     std::uint64_t steps = 0;
+    // The switches a frame of a run archive was recorded with (mode 0/1/2,
+    // StopL, Cool); Archive.append takes them unless it is given others.
+    int mode = 0;
+    bool stopL = false, cool = false;
 };
 
 void BindDocument(py::module_& m);
@@ -35,5 +39,6 @@ void BindEngine(py::module_& m);
 void BindObservables(py::module_& m);
 void BindRender(py::module_& m);
 void BindStructure(py::module_& m);
+void BindArchive(py::module_& m);
 
 }  // namespace pysphaeron

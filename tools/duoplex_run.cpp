@@ -4,11 +4,15 @@
 //               [--set NAME=VALUE ...] [--function NAME] [--brake 1..5]
 //               [--dt X] [--any-size]
 //               [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]
+//   duoplex-run IN --steps N --archive RUN.gravrun [--archive-every K] [--sync-every S]
+//   duoplex-run --resume RUN.gravrun --steps N | --info RUN.gravrun | --verify RUN.gravrun
+//
+// (run archives: tools/duoplex_run_archive.h; IN may be one, with --at STEP)
 //
 // IN is a .grav record or its JSON form (told apart by content); OUT ending
 // in .json (any case) gets the JSON form. --set changes a value of the starting record
-// before the first step. --movie records the start and every K-th step as
-// the window draws them (tools/duoplex_movie.h).
+// before the first step. --movie records the start and every K-th step
+// after it as the window draws them (tools/duoplex_movie.h).
 //
 // Exit codes: 0 done, 2 bad arguments or files (nothing written), 3 an
 // arithmetic fault in a step (OUT then holds the state committed before it)
@@ -28,6 +32,7 @@
 #include "duoplex/core/planar_state.h"
 #include "duoplex/session/session.h"
 #include "tools/duoplex_movie.h"
+#include "tools/duoplex_run_archive.h"
 #include "tools/duoplex_run_options.h"
 #include "tools/run_outputs.h"
 
@@ -50,15 +55,17 @@ void PrintState(const PlanarState& s, unsigned long long steps) {
 
 // The starting state: the document's record (its unused bytes go to the
 // output) or a built-in configuration, then --set and --dt.
-void SetUp(Session& session, const RunOptions& o) {
-    if (!o.in.empty()) {
+RunStart SetUp(Session& session, RunOptions& o) {
+    RunStart start;
+    if (!o.in.empty() || !o.archive.resume.empty()) {
         GravBytes record{};
         try {
-            ReadAnyGrav(o.in, record, o.anySize);
+            start = ReadRunStart(o, record);
         } catch (const common::AppError& e) {
             Fail(e.what());
         }
         session.UseRecord(record);
+        session.SetSteps(static_cast<std::uint64_t>(start.step));
     }
     if (o.config) session.UseConfiguration(*o.config, o.three);  // GravoNew: the document's gravons
     if (!o.sets.empty()) {
@@ -70,15 +77,16 @@ void SetUp(Session& session, const RunOptions& o) {
     FunctionChoice function = o.config ? *o.config : FunctionChoice::F_PE;
     if (o.function) function = *o.function;
     session.SetSettings(StepSettings{function, !o.three, o.brake});
+    return start;
 }
 
-// The movie and the progress line follow the run step by step. A movie
-// that fails ends the program with the message, its ffmpeg ended and no
-// file left.
+// The movie and the progress line follow the run step by step, counting
+// from its start. A movie that fails ends the program with the message, its
+// ffmpeg ended and no file left.
 class RunWatch : public RunObserver {
 public:
-    RunWatch(const RunOptions& o, tools::RunOutputs& outputs, long long steps)
-        : o_(o), outputs_(outputs), progress_(steps) {}
+    RunWatch(const RunOptions& o, tools::RunOutputs& outputs, std::uint64_t first)
+        : o_(o), outputs_(outputs), first_(first), progress_(o.steps) {}
 
     void Open(const Session& session, int movieId) {
         if (movieId < 0) return;
@@ -89,8 +97,9 @@ public:
         });
     }
     void Committed(const CommittedStep& c) override {
-        if (movie_) Guard([&] { movie_->Record(static_cast<long long>(c.step), c.state); });
-        progress_.Update(static_cast<long long>(c.step));
+        const auto k = static_cast<long long>(c.step - first_);
+        if (movie_) Guard([&] { movie_->Record(k, c.state); });
+        progress_.Update(k);
     }
     // 3 after a fault in the drawing of the movie, else 0.
     int Close() {
@@ -114,6 +123,7 @@ private:
 
     const RunOptions& o_;
     tools::RunOutputs& outputs_;
+    std::uint64_t first_;
     std::unique_ptr<MovieRecorder> movie_;
     tools::ProgressLine progress_;
 };
@@ -122,8 +132,9 @@ private:
 
 int main(int argc, char** argv) {
     RunOptions o = ParseRunOptions(argc, argv);
+    if (auto code = ArchiveCommand(o)) return *code;
     Session session(FaultKeeps::StateBeforeStep, 0);  // no timeline
-    SetUp(session, o);
+    const RunStart start = SetUp(session, o);
 
     tools::RunOutputs outputs;
     int outId = -1, movieId = -1;
@@ -134,14 +145,26 @@ int main(int argc, char** argv) {
         outputs.Discard();
         Fail(e.what());
     }
-    RunWatch watch(o, outputs, o.steps);
+    RunWatch watch(o, outputs, static_cast<std::uint64_t>(start.step));
     watch.Open(session, movieId);
 
     RunResult result;
-    if (o.steps > 0) result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+    try {
+        std::unique_ptr<PlanarArchiveRecorder> archive = StartRunArchive(o, start, session);
+        if (archive) session.AddRecorder(archive.get());
+        if (o.steps > 0) result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+        if (archive) {
+            session.RemoveRecorder(archive.get());
+            archive->Finish();
+        }
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
     const int movieCode = watch.Close();
     if (result.faulted) std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
                                        result.fault.c_str());
+
     if (outId >= 0) {
         try {
             GravBytes bytes = session.Record();
@@ -156,6 +179,6 @@ int main(int argc, char** argv) {
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
-    PrintState(session.State(), static_cast<unsigned long long>(result.steps));
+    PrintState(session.State(), static_cast<unsigned long long>(start.step) + result.steps);
     return result.faulted ? 3 : movieCode;
 }

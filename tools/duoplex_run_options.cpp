@@ -8,6 +8,7 @@
 #include "common/exact_text.h"
 #include "common/version.h"
 #include "duoplex/core/grav_json.h"
+#include "common/run_archive.h"
 #include "tools/cli_support.h"
 
 namespace duoplex {
@@ -23,7 +24,13 @@ const char* const kDescription =
     "\n"
     "  duoplex-run (IN | --config NAME [--three]) --steps N [--out OUT]\n"
     "              [--set NAME=VALUE ...] [--function NAME] [--brake 1..5] [--dt X]\n"
-    "              [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]\n";
+    "              [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]\n"
+    "  duoplex-run IN --steps N --archive RUN.gravrun [--archive-every K] [--sync-every S]\n"
+    "  duoplex-run --resume RUN.gravrun --steps N\n"
+    "  duoplex-run (--info | --verify) RUN.gravrun\n"
+    "\n"
+    "IN may be a run archive: its last state, or the state at --at STEP, with its\n"
+    "function, gravon pass and brake.\n";
 
 const char* const kFooter =
     "NAME of a function: F_PE, F_PES, GravoNew (with IN), F_PE1, F_PE2, F_PES_Swi,\n"
@@ -34,7 +41,8 @@ const char* const kFooter =
     "every K-th picture; it needs the ffmpeg program (Debian package ffmpeg).\n"
     "\n"
     "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
-    "fault (\"step K: <message>\" on stderr; OUT holds the state committed at it).";
+    "fault (\"step K: <message>\" on stderr; OUT holds the state committed at it);\n"
+    "4 --verify found a frame that differs from its replay.";
 
 // Lower case, runs of blanks as one, none at the ends.
 std::string Normalised(std::string_view text) {
@@ -132,12 +140,23 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         ->allow_extra_args(false);
 
     tools::AddMovieOptions(app, o.movie);
+    tools::AddArchiveOptions(app, o.archive, "gravrun");
 
     tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
                                     [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
     tools::CheckMovieOptions(kProgram, o.movie);
     for (const auto& s : o.sets)
         if (s.first == kDTOffset && o.dt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
+    o.threeGiven = app.count("--three") > 0;
+    o.brakeGiven = app.count("--brake") > 0;
+    tools::CheckArchiveOptions(kProgram, o.archive, o.in, o.steps, !o.out.empty() || o.config.has_value());
+    if (o.archive.NoInput()) return o;
+    if (common::LooksLikeRunArchive(o.in)) {
+        if (o.config) tools::BadCommandLine(kProgram, "give either a run archive or --config, not both");
+        if (o.steps < 0) o.steps = 0;
+    } else if (o.archive.at) {
+        tools::BadCommandLine(kProgram, "--at STEP needs a run archive as IN");
+    }
 
     bool gravoNew = o.config == FunctionChoice::GravoNew;
     if (o.in.empty() && !o.config) tools::BadCommandLine(kProgram, "give an input document IN or --config NAME");

@@ -9,6 +9,7 @@
 
 #include "duoplex/core/settings.h"
 #include "tools/movie_options.h"
+#include "tools/run_archive_options.h"
 
 namespace duoplex {
 
@@ -18,6 +19,8 @@ struct RunOptions {
     std::optional<FunctionChoice> config, function;
     bool three = false;
     int brake = 1;
+    bool threeGiven = false, brakeGiven = false;  // (they then replace an archive's)
+    tools::ArchiveOptions archive;
     long long steps = -1;
     std::optional<long double> dt;
     // --set NAME=VALUE: the value's offset in the record and its text (a

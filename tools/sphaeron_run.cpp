@@ -8,6 +8,10 @@
 //                 [--numbers] [--size W,H]]
 //                [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] [--quality Q]]
 //   sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...
+//   sphaeron-run IN --steps N --archive RUN.atorun [--archive-every K] [--sync-every S]
+//   sphaeron-run --resume RUN.atorun --steps N | --info RUN.atorun | --verify RUN.atorun
+//
+// (run archives: tools/sphaeron_run_archive.h; IN may be one, with --at STEP)
 //
 // IN is a .ato record or its JSON form (told apart by content); OUT ending
 // in .json gets the JSON form. --set changes a parameter of the document
@@ -45,6 +49,7 @@
 #include "tools/observables_log.h"
 #include "tools/run_outputs.h"
 #include "tools/sphaeron_pictures.h"
+#include "tools/sphaeron_run_archive.h"
 #include "tools/sphaeron_run_options.h"
 #include "tools/structure_log.h"
 #include "tools/xyz_writer.h"
@@ -186,19 +191,23 @@ private:
     double seconds_ = 0;
 };
 
-// The document of the command line, with its --set values and --dt, as the
-// session's state; the record is kept for the output.
-void LoadDocument(const RunOptions& o, sphaeron::Session& session) {
+// The document of the command line (or the archive's state), with its
+// --set values and --dt, as the session's state; the record is kept for the
+// output.
+sphaeron::RunStart LoadDocument(RunOptions& o, sphaeron::Session& session) {
+    sphaeron::RunStart start;
     try {
-        sphaeron::ReadAnyDocument(o.in, session.Document, o.anySize);
+        start = sphaeron::ReadRunStart(o, session.Document);
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
+    session.SetSteps(static_cast<std::uint64_t>(start.step));
     for (const auto& [index, text] : o.sets)
         common::ParseExactText(text, &session.Document.bytes[sphaeron::kParamsOffset +
                                                              static_cast<std::size_t>(index) * common::kExtSize]);
     sphaeron::DistributeDocument(session.Document, session.State);
     if (o.haveDt) session.State.DT = o.dt;
+    return start;
 }
 
 // Writes the final state to --out and the picture to --png, then puts
@@ -244,10 +253,11 @@ int WriteResults(const RunOptions& o, sphaeron::Session& session, tools::RunOutp
 int main(int argc, char** argv) {
     RunOptions o = sphaeron::ParseRunOptions(argc, argv);
     if (o.spiral) return RunSpiral(o);
+    if (auto code = sphaeron::ArchiveCommand(o)) return *code;
 
     sphaeron::Session session(o.threads);
     session.Timeline.SetBudget(0);  // a headless run keeps no history
-    LoadDocument(o, session);
+    const sphaeron::RunStart start = LoadDocument(o, session);
 
     tools::RunOutputs outputs;
     const int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
@@ -260,7 +270,17 @@ int main(int argc, char** argv) {
     sw.stopL = o.stopL;
     sw.cool = o.cool;
     session.SetSwitches(sw);
-    const sphaeron::RunResult result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+    std::unique_ptr<sphaeron::RunArchiveRecorder> archive;
+    sphaeron::RunResult result;
+    try {
+        archive = sphaeron::StartRunArchive(o, start, session.State, session.Document);
+        if (archive) session.AddRecorder(archive.get());
+        result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+        if (archive) archive->Finish();
+    } catch (const common::AppError& e) {
+        outputs.Discard();
+        Fail(e.what());
+    }
     int exitCode = 0;
     if (result.faulted) {
         std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),

@@ -8,6 +8,7 @@
 #include "common/exact_text.h"
 #include "common/version.h"
 #include "sphaeron/document/document.h"
+#include "common/run_archive.h"
 #include "tools/cli_support.h"
 
 namespace sphaeron {
@@ -23,7 +24,13 @@ const char* const kDescription =
     "  sphaeron-run IN --steps N [--out OUT] [--set NAME=VALUE ...] [--xyz TRAJ.xyz]\n"
     "               [--log LOG.csv] [--png OUT.png ...]\n"
     "               [--movie OUT.mp4|.gif|.mkv [--movie-every K] [--fps F] ...]\n"
-    "  sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...\n";
+    "  sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...\n"
+    "  sphaeron-run IN --steps N --archive RUN.atorun [--archive-every K] [--sync-every S]\n"
+    "  sphaeron-run --resume RUN.atorun --steps N\n"
+    "  sphaeron-run (--info | --verify) RUN.atorun\n"
+    "\n"
+    "IN may be a run archive: its last state, or the state at --at STEP, with its\n"
+    "switches; with --xyz and no steps its frames are written as a trajectory.\n";
 
 const char* const kFooter =
     "OUT ending in .json gets the JSON form, any other name the .ato record.\n"
@@ -31,7 +38,8 @@ const char* const kFooter =
     "needs the ffmpeg program (Debian package ffmpeg).\n"
     "\n"
     "Exit codes: 0 done; 2 bad arguments or files (nothing written); 3 an arithmetic\n"
-    "fault (\"step K: <message>\" on stderr; OUT holds the state committed before it).";
+    "fault (\"step K: <message>\" on stderr; OUT holds the state committed before it);\n"
+    "4 --verify found a frame that differs from its replay.";
 
 // "NAME=VALUE" into the parameter's index; the value must read.
 std::pair<int, std::string> ParseSet(const std::string& text) {
@@ -144,13 +152,18 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         if (o.width > 16384 || o.height > 16384) throw CLI::ValidationError("--size must be at most 16384,16384");
     })->group(picture);
     app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
+    tools::AddArchiveOptions(app, o.archive, "atorun");
     tools::AddMovieOptions(app, o.movie);
 
     tools::ParseDocumentCommandLine(app, common::kVersion, argc, argv, o.in, sets,
                                     [&](const std::string& text) { o.sets.push_back(ParseSet(text)); });
+    o.switchesGiven = app.count("--mode") + app.count("--stopl") + app.count("--cool") > 0;
+    tools::CheckArchiveOptions(kProgram, o.archive, o.in, o.steps,
+                               !o.out.empty() || !o.xyz.empty() || !o.log.empty() || !o.png.empty() || o.spiral);
     tools::CheckMovieOptions(kProgram, o.movie);
     for (const auto& s : o.sets)
         if (s.first == 0 && o.haveDt) tools::BadCommandLine(kProgram, "--dt and --set DT both give the time step");
+    if (o.archive.NoInput()) return o;
 
     if (o.spiral) {
         if (o.png.empty()) tools::BadCommandLine(kProgram, "--spiral needs --png OUT.png");
@@ -160,7 +173,9 @@ RunOptions ParseRunOptions(int argc, char** argv) {
         return o;
     }
     if (o.in.empty()) tools::BadCommandLine(kProgram, "no input document");
-    if (o.steps < 0 && !o.png.empty()) o.steps = 0;
+    if (o.steps < 0 && (!o.png.empty() || common::LooksLikeRunArchive(o.in))) o.steps = 0;
+    if (o.archive.at && !common::LooksLikeRunArchive(o.in))
+        tools::BadCommandLine(kProgram, "--at STEP needs a run archive as IN");
     if (o.steps < 0) tools::BadCommandLine(kProgram, "--steps N is required");
     return o;
 }

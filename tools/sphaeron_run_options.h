@@ -8,6 +8,7 @@
 #include "sphaeron/structure/structure.h"
 #include "sphaeron/view/view.h"
 #include "tools/movie_options.h"
+#include "tools/run_archive_options.h"
 
 namespace sphaeron {
 
@@ -22,6 +23,9 @@ struct RunOptions {
     // --set NAME=VALUE: the parameter's index in document order and the
     // value's text (a C-locale decimal or the exact "0x" form).
     std::vector<std::pair<int, std::string>> sets;
+    // --mode, --stopl or --cool given (they then replace an archive's).
+    bool switchesGiven = false;
+    tools::ArchiveOptions archive;
     int threads = 1;
     long long every = 1, logEvery = 1;
     // --structure FILE.csv: the structure log, every K steps, by the rule.

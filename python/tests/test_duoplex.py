@@ -111,3 +111,21 @@ def test_the_count_goes_on_past_32_bits():
     assert state.step_count == -1
     duoplex.step(state, 2)
     assert (state.steps, state.step_count) == (2**32 + 1, 1)
+
+
+def test_archive_gives_every_step_exactly(tmp_path):
+    s = duoplex.configuration("F_PES", three=True)
+    direct = [s.copy()]
+    with duoplex.Archive.create(tmp_path / "r.gravrun", s, function="F_PES", three=True, brake=4) as a:
+        for k in range(1, 21):
+            duoplex.step(s, 1, function="F_PES", three=True, brake=4)
+            direct.append(s.copy())
+            if k % 7 == 0:
+                a.append(s, function="F_PES", three=True, brake=4)
+    a = duoplex.Archive(tmp_path / "r.gravrun")
+    assert list(a.steps) == [0, 7, 14]
+    assert (a[-1].function, a[-1].three, a[-1].brake) == ("F_PES", True, 4)
+    for step in range(21):
+        assert a.state_at(step).tobytes() == direct[step].tobytes(), step
+    assert np.array_equal(a.positions[1], direct[7].positions)
+    assert a.verify() is None

@@ -242,3 +242,46 @@ def test_render_movie_without_ffmpeg_leaves_no_file(tmp_path, monkeypatch):
     with pytest.raises(RuntimeError, match=r"Debian package ffmpeg"):
         sphaeron.render_movie([doc], str(tmp_path / "m.mp4"))
     assert list(tmp_path.iterdir()) == []
+
+
+def test_archive_written_from_python_gives_every_step_exactly(tmp_path):
+    doc = sphaeron.load(os.path.join(EXAMPLES, "easy_square.ato"))
+    engine = sphaeron.Engine()
+    direct = [doc.copy()]
+    with sphaeron.Archive.create(tmp_path / "r.atorun", doc, mode=1, cool=True) as a:
+        for k in range(1, 10):
+            engine.step(doc, 1, mode=1, cool=True)
+            direct.append(doc.copy())
+            if k % 3 == 0:
+                a.append(doc, mode=1, cool=True)
+    a = sphaeron.Archive(tmp_path / "r.atorun")
+    assert len(a) == 4 and a.steps.dtype == np.int64 and list(a.steps) == [0, 3, 6, 9]
+    assert a[-1].step_count == 9 and a[-1].mode == 1 and a[-1].cool and not a[-1].stopl
+    assert a[-4].tobytes() == direct[0].tobytes()
+    for step in range(10):
+        assert a.state_at(step).tobytes() == direct[step].tobytes(), step
+    assert a.positions.shape == (4, 100, 3) and not a.positions.flags.writeable
+    assert np.array_equal(a.positions[2], direct[6].positions)
+    assert a.verify() is None
+    with pytest.raises(IndexError):
+        a[4]
+
+    # The same frames with the switches of frame 1 changed: the replay of
+    # the next span no longer matches.
+    with sphaeron.Archive.create(tmp_path / "f.atorun", a[0]) as f:
+        for k in range(1, 4):
+            f.append(a[k], mode=0 if k == 1 else 1)
+    assert sphaeron.Archive(tmp_path / "f.atorun").verify()[:2] == (2, 6)
+
+
+def test_archive_with_a_cut_end_and_the_tool_reading_it(tmp_path):
+    run = tool("SPHAERON_RUN", "sphaeron-run")
+    path = tmp_path / "t.atorun"
+    code, err = run_tool([run, os.path.join(EXAMPLES, "easy_square.ato"), "--steps", "5", "--archive", str(path)])
+    assert code == 0, err
+    raw = path.read_bytes()
+    path.write_bytes(raw[:-10])
+    a = sphaeron.Archive(path)
+    assert len(a) == 5 and "the last 6306 bytes" in a.warning
+    with pytest.raises(RuntimeError, match="not a run archive"):
+        sphaeron.Archive(os.path.join(EXAMPLES, "easy_square.ato"))

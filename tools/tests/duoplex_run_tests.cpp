@@ -253,5 +253,34 @@ TEST(DuoplexRun, HelpAndVersion) {
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
 }
 
+// A run written into an archive, its last frame cut, resumed: the same
+// state as the run made here directly; any step of it; verification.
+TEST(DuoplexRun, ArchivedRunsResumeAndReplayExactly) {
+    ScratchDir dir;
+    const StepSettings st{FunctionChoice::F_PES, false, 3};
+    const PlanarState start = Configured(FunctionChoice::F_PES, true);
+    ASSERT_EQ(0, RunTool(dir, "--config F_PES --three --brake 3 --steps 500 --archive r.gravrun --archive-every 7").code);
+    std::string bytes = ReadBytes(dir.File("r.gravrun"));
+    EXPECT_EQ(bytes.size(), 64u + 73 * 276);  // steps 0, 7, .., 497 and 500
+    WriteBytes(dir.File("r.gravrun"), bytes.substr(0, bytes.size() - 50));
+    Result resumed = RunTool(dir, "--resume r.gravrun --steps 500 --archive-every 7 --out resumed.grav");
+    ASSERT_EQ(0, resumed.code);
+    EXPECT_NE(resumed.err.find("the last 226 bytes"), std::string::npos) << resumed.err;
+    EXPECT_EQ(ReadBytes(dir.File("resumed.grav")), Expected(start, st, 500));
+    EXPECT_EQ(ReadBytes(dir.File("r.gravrun")).size(), bytes.size());
+    EXPECT_EQ(0, RunTool(dir, "--verify r.gravrun").code);
+    for (int step : {0, 100, 497, 499}) {
+        ASSERT_EQ(0, RunTool(dir, "r.gravrun --at " + std::to_string(step) + " --out at.grav").code);
+        EXPECT_EQ(ReadBytes(dir.File("at.grav")), Expected(start, st, step)) << step;
+    }
+    Result other = RunTool(dir, "--info r.atorun");
+    EXPECT_EQ(other.code, 2);
+    WriteBytes(dir.File("r.atorun"), std::string(300, 'x'));
+    other = RunTool(dir, "--config F_PE --steps 1 --archive r.atorun");
+    EXPECT_EQ(other.code, 2);
+    EXPECT_NE(other.err.find("'r.atorun' is not a run archive"), std::string::npos) << other.err;
+    EXPECT_EQ(ReadBytes(dir.File("r.atorun")), std::string(300, 'x'));
+}
+
 }  // namespace
 }  // namespace duoplex
