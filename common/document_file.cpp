@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t kMaxDocumentText = 64u << 20;
 
 [[noreturn]] void CannotRead(const std::string& path, int err, const std::string& text) {
-    throw FileError("cannot read '" + path + "': " + text, err);
+    throw FileError("cannot read '" + path + "': " + text, err, path);
 }
 
 }  // namespace

@@ -74,6 +74,7 @@ STEP_CASES = [
     ("lattice100.ato", 6, {}, [], 2),
     ("shell_mode1.ato", 40, {"mode": 1}, ["--mode", "1"], 1),
     ("shell_mode1.ato", 40, {"mode": 1, "stopl": True}, ["--mode", "1", "--stopl"], 2),
+    ("shell_mode1.ato", 40, {"mode": 2}, ["--mode", "2"], 2),  # Libration steps with the plain law
     ("easy_square.ato", 200, {"cool": True}, ["--cool"], 1),
 ]
 
