@@ -206,8 +206,9 @@ int main(int argc, char** argv) {
     sphaeron::StepEngine engine(o.threads);
 
     // Row k of the log comes from step k + 1, which forms the observables of
-    // the state before it on the way; the last row (and the one before a
-    // fault) from the committed state itself.
+    // the state before it on the way; the last row (also when the step count
+    // is not a multiple of K, and the one before a fault) from the committed
+    // state itself.
     sphaeron::ObservablesLog log;
     auto logRow = [&](long long step, const sphaeron::Observables& obs) {
         try {
@@ -258,7 +259,7 @@ int main(int argc, char** argv) {
     if (progress && seconds > 0.5) std::fprintf(stderr, "\r%40s\r", "");
 
     if (log.IsOpen()) {
-        if (done % o.logEvery == 0) {
+        {  // the last state is logged whatever K is: it is never a row before a step
             sphaeron::Observables last;
             try {
                 last = sphaeron::ComputeObservables(state, sw);

@@ -121,6 +121,8 @@ TEST_F(RunnerTest, BadCommandLinesAndFilesSayWhyAndWriteNothing) {
         {sq + " --steps 1 --set E1=2 --out o.ato", 2, "--set: unknown parameter 'E1' (DT, A1 .. G3, without E)"},
         {sq + " --steps 1 --set B1=x --out o.ato", 2, "--set B1=x: 'x' is not a valid floating point value"},
         {sq + " --steps 1 --log l.csv --log-every 0", 2, "--log-every needs a whole number of at least 1, not '0'"},
+        {sq + " --steps 1 --log-every 2 --out o.ato", 2, "--log-every needs --log LOG.csv"},
+        {sq + " --steps 1 --every 2 --out o.ato", 2, "--every needs --xyz TRAJ.xyz"},
         {sq + " --steps 1 --xyz t.xyz --out /missing/o.ato", 2, "cannot write '/missing/o.ato': File not found"},
         {sq + " --steps 1 --out o.ato --log l.csv --png /missing/p.png", 2, "cannot write '/missing/p.png': File not found"},
         {sq + " --steps 1 --out o.ato --xyz o.ato", 2, "cannot write 'o.ato': named for two outputs"},
@@ -155,7 +157,7 @@ TEST_F(RunnerTest, JsonFormRoundTripsAndRunsLikeTheRecord) {
 
     ASSERT_EQ(0, Run("in.ato --steps 0 --out in.json"));
     std::string json = common::ReadWholeFile(dir_ + "/in.json");
-    EXPECT_NE(std::string::npos, json.find("\"dt\": \"0.001\""));
+    EXPECT_NE(std::string::npos, json.find("\"DT\": \"0.001\""));
     EXPECT_NE(std::string::npos, json.find("\"x\": \"0x7FFFC000000000000123\""));
     EXPECT_NE(std::string::npos, json.find("\"present\": 2"));
     ASSERT_EQ(0, Run("in.json --steps 0 --out back.ato"));
@@ -197,8 +199,8 @@ TEST_F(RunnerTest, LogRowsAndTheRunWithTheLogOn) {
     StepSwitches sw;
     StepEngine engine;
     std::string expected = "step,time,ke,pe,e,px,py,pz,ke1,ke2,ke3\n";
-    for (int k = 0; k <= 4; ++k) {
-        if (k % 2 == 0) {
+    for (int k = 0; k <= 5; ++k) {
+        if (k % 2 == 0 || k == 5) {  // every second step and the last
             Observables o = ComputeObservables(s, sw);
             char row[512];
             std::snprintf(row, sizeof row, "%d,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le\n", k,
