@@ -52,9 +52,13 @@ bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string
 void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(session_.DocumentName)); }
 
 void TMainForm::FillParameterFields() {
+    ShowParameterTexts();
+    PlotsRefresh();
+}
+
+void TMainForm::ShowParameterTexts() {
     const auto texts = session_.ParameterTexts(Separator());
     for (std::size_t i = 0; i < texts.size(); ++i) ParameterFields[i]->setText(QString::fromLatin1(texts[i]));
-    PlotsRefresh();
 }
 
 void TMainForm::New1Click() {
