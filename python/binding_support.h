@@ -85,4 +85,13 @@ private:
 void RunSteps(std::mutex* engine, std::mutex& busy, long long n, const std::function<void()>& step,
               const std::function<void()>& after);
 
+// Runs `run` without the interpreter lock, holding `busy` (and `engine` all
+// along, when given), in the exact arithmetic. `run` calls the function it
+// is given between two steps: about every 100 ms that lets `busy` go and
+// looks for signals (Ctrl-C); it returns false when a signal handler raised
+// an exception, and the run should then stop. That exception is raised
+// once `run` has returned.
+void RunWithoutLock(std::mutex* engine, std::mutex& busy,
+                    const std::function<void(const std::function<bool()>& between)>& run);
+
 }  // namespace pyext

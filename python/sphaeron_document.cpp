@@ -13,6 +13,7 @@
 #include "common/json_fields.h"
 #include "python/binding_support.h"
 #include "python/sphaeron_py.h"
+#include "sphaeron/session/run_loop.h"
 #include "sphaeron/document/ato_json.h"
 
 namespace pysphaeron {
@@ -244,7 +245,22 @@ void BindDocument(py::module_& m) {
         .def_property(
             "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
             [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
-            "Steps made since the document was loaded or built.")
+            "Steps made since the document was loaded or built, as the window's counter shows them:\n"
+            "the low 32 bits of `steps` as a signed number.")
+        .def_property(
+            "steps",
+            [](Document& d) {
+                Lock lock(d.busy);
+                return sphaeron::ShownCount(d.steps) == d.state.StepCount
+                           ? d.steps
+                           : std::uint64_t{static_cast<std::uint32_t>(d.state.StepCount)};
+            },
+            [](Document& d, std::uint64_t n) {
+                Lock lock(d.busy);
+                d.steps = n;
+                d.state.StepCount = sphaeron::ShownCount(n);
+            },
+            "Steps made since the document was loaded or built, counted in 64 bits.")
         .def("__repr__", [](Document& d) {
             int present = 0;
             Lock lock(d.busy);

@@ -1,13 +1,16 @@
 // The module `sphaeron` and its step engine.
 #include <pybind11/pybind11.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 
 #include "common/errors.h"
 #include "python/binding_support.h"
 #include "python/sphaeron_py.h"
 #include "sphaeron/core/taon_step.h"
+#include "sphaeron/session/run_loop.h"
 
 namespace pysphaeron {
 
@@ -21,19 +24,32 @@ public:
 
     int Threads() const { return engine_->Threads(); }
 
-    // n steps without the interpreter lock (see RunSteps).
+    // n steps through the run loop without the interpreter lock (see
+    // RunWithoutLock).
     void Step(Document& d, long long n, int mode, bool stopL, bool cool) {
         if (n < 0) throw py::value_error("n must be 0 or more");
         if (mode < 0 || mode > 2) throw py::value_error("mode must be 0, 1 or 2");
-        sphaeron::StepSwitches sw;
-        sw.StopL = stopL;
-        sw.Cool = cool;
-        sw.Mode1 = mode == 1;
+        const sphaeron::RunSwitches sw{.mode = mode, .stopL = stopL, .cool = cool};
 
-        std::int32_t& count = d.state.StepCount;
-        pyext::RunSteps(
-            &mutex_, d.busy, n, [&] { engine_->Step(d.state, sw); },
-            [&] { count = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u); });
+        // Ctrl-C stops the run after the step made.
+        struct Interrupts : sphaeron::RunObserver {
+            const std::function<bool()>* between = nullptr;
+            sphaeron::TaonState* state = nullptr;
+            void Committed(const sphaeron::CommittedStep&) override {
+                if (!(*between)()) state->Stopped = true;
+            }
+        } interrupts;
+        sphaeron::RunResult result;
+        pyext::RunWithoutLock(&mutex_, d.busy, [&](const std::function<bool()>& between) {
+            if (sphaeron::ShownCount(d.steps) != d.state.StepCount)
+                d.steps = static_cast<std::uint32_t>(d.state.StepCount);
+            interrupts.between = &between;
+            interrupts.state = &d.state;
+            const std::vector<sphaeron::StateRecorder*> none;
+            result = sphaeron::RunLoop({*engine_, d.state, sw, d.steps, none}, static_cast<std::uint64_t>(n),
+                                       &interrupts);
+        });
+        if (result.faulted) pyext::RaiseFloatError(result.fault, static_cast<long long>(result.steps) + 1);
     }
 
 private:

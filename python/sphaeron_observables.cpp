@@ -16,10 +16,7 @@ using pyext::RealScalar;
 
 sphaeron::StepSwitches Switches(int mode, bool stopL) {
     if (mode < 0 || mode > 2) throw py::value_error("mode must be 0, 1 or 2");
-    sphaeron::StepSwitches sw;
-    sw.StopL = stopL;
-    sw.Mode1 = mode == 1;
-    return sw;
+    return sphaeron::RunSwitches{.mode = mode, .stopL = stopL, .cool = false}.Step();
 }
 
 pyext::RealArray Triple(long double a, long double b, long double c) {

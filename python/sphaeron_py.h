@@ -3,6 +3,7 @@
 // it fills), the step engine, observables, potentials and the picture.
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -24,6 +25,9 @@ struct Document {
     // every accessor takes it too, so a state is never read half stepped.
     std::mutex busy;
     std::string path;  // the file it came from or was last saved to
+    // The steps made in 64 bits; state.StepCount is its low 32 bits (a
+    // step_count set apart starts it anew from that value).
+    std::uint64_t steps = 0;
 };
 
 void BindDocument(py::module_& m);

@@ -35,6 +35,7 @@
 #include "common/exact_text.h"
 #include "common/ext80.h"
 #include "sphaeron/core/taon_step.h"
+#include "sphaeron/session/session.h"
 #include "sphaeron/document/ato_json.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/view/view.h"
@@ -160,106 +161,48 @@ int RunSpiral(const RunOptions& o) {
     return code;
 }
 
-}  // namespace
+// The outputs that follow the run step by step: the trajectory, the log and
+// the progress line. Any write error ends the program with the message and
+// leaves no file.
+class RunWatch : public sphaeron::RunObserver {
+public:
+    RunWatch(const RunOptions& o, tools::RunOutputs& outputs) : o_(o), outputs_(outputs) {}
 
-int main(int argc, char** argv) {
-    RunOptions o = sphaeron::ParseRunOptions(argc, argv);
-    if (o.spiral) return RunSpiral(o);
-
-    sphaeron::TaonsDocument doc;
-    sphaeron::TaonState state;
-    try {
-        sphaeron::ReadAnyDocument(o.in, doc, o.anySize);
-    } catch (const common::AppError& e) {
-        Fail(e.what());
-    }
-    for (const auto& [index, text] : o.sets)
-        common::ParseExactText(text, &doc.bytes[sphaeron::kParamsOffset + static_cast<std::size_t>(index) * common::kExtSize]);
-    sphaeron::DistributeDocument(doc, state);
-    if (o.haveDt) state.DT = o.dt;
-
-    tools::RunOutputs outputs;
-    int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
-    int xyzId = o.xyz.empty() ? -1 : AddOutput(outputs, o.xyz);
-    int logId = o.log.empty() ? -1 : AddOutput(outputs, o.log);
-    int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
-    // Any write error from here on: the message, and no file left.
-    auto writeFailed = [&](const std::string& path, const common::AppError& e) {
-        outputs.Discard();
-        Fail(tools::CannotWriteText(path, e.what()));
-    };
-
-    sphaeron::XyzWriter xyz;
-    if (xyzId >= 0) {
-        try {
-            xyz.Open(outputs.Staging(xyzId));
-            xyz.Frame(state, 0);
-        } catch (const common::AppError& e) {
-            writeFailed(o.xyz, e);
+    void Open(const sphaeron::TaonState& state) {
+        if (!o_.xyz.empty()) {
+            Guard(o_.xyz, [&] {
+                xyz_.Open(outputs_.Staging(AddOutput(outputs_, o_.xyz)));
+                xyz_.Frame(state, 0);
+            });
         }
+        if (!o_.log.empty()) Guard(o_.log, [&] { log_.Open(outputs_.Staging(AddOutput(outputs_, o_.log))); });
+        progress_ = isatty(STDERR_FILENO) != 0;
+        start_ = lastReport_ = std::chrono::steady_clock::now();
     }
 
-    sphaeron::StepSwitches sw;
-    sw.StopL = o.stopL;
-    sw.Cool = o.cool;
-    sw.Mode1 = o.mode == 1;
-    sphaeron::StepEngine engine(o.threads);
-
-    // Row k of the log comes from step k + 1, which forms the observables of
-    // the state before it on the way; the last row (also when the step count
-    // is not a multiple of K, and the one before a fault) from the committed
-    // state itself.
-    sphaeron::ObservablesLog log;
-    auto logRow = [&](long long step, const sphaeron::Observables& obs) {
-        try {
-            log.Row(step, state.DT, obs);
-        } catch (const common::AppError& e) {
-            writeFailed(o.log, e);
-        }
-    };
-    if (logId >= 0) {
-        try {
-            log.Open(outputs.Staging(logId));
-        } catch (const common::AppError& e) {
-            writeFailed(o.log, e);
-        }
+    // Row k of the log comes from step k + 1, which forms the observables
+    // of the state before it on the way.
+    bool WantsObservables(std::uint64_t next) override {
+        return log_.IsOpen() && (next - 1) % static_cast<std::uint64_t>(o_.logEvery) == 0;
     }
 
-    bool progress = isatty(STDERR_FILENO) != 0;
-    auto start = std::chrono::steady_clock::now();
-    auto lastReport = start;
-    long long done = 0;
-    int exitCode = 0;
-    for (long long k = 1; k <= o.steps; ++k) {
-        bool logBefore = log.IsOpen() && (k - 1) % o.logEvery == 0;
-        sphaeron::Observables before;
-        try {
-            engine.Step(state, sw, logBefore ? &before : nullptr);
-        } catch (const common::FloatError& e) {
-            std::fprintf(stderr, "step %lld: %s\n", k, e.what());
-            exitCode = 3;
-            break;
-        }
-        done = k;
-        if (logBefore) logRow(k - 1, before);
-        if (xyz.IsOpen() && k % o.every == 0) {
-            try {
-                xyz.Frame(state, k);
-            } catch (const common::AppError& e) {
-                writeFailed(o.xyz, e);
-            }
-        }
-        if (progress && std::chrono::steady_clock::now() - lastReport > std::chrono::milliseconds(500)) {
-            lastReport = std::chrono::steady_clock::now();
-            std::fprintf(stderr, "\rstep %lld of %lld", k, o.steps);
+    void Committed(const sphaeron::CommittedStep& c) override {
+        const auto k = static_cast<long long>(c.step);
+        if (c.before) Guard(o_.log, [&] { log_.Row(k - 1, c.state.DT, *c.before); });
+        if (xyz_.IsOpen() && k % o_.every == 0) Guard(o_.xyz, [&] { xyz_.Frame(c.state, k); });
+        if (progress_ && std::chrono::steady_clock::now() - lastReport_ > std::chrono::milliseconds(500)) {
+            lastReport_ = std::chrono::steady_clock::now();
+            std::fprintf(stderr, "\rstep %lld of %lld", k, o_.steps);
             std::fflush(stderr);
         }
     }
-    double seconds = Seconds(start);
-    if (progress && seconds > 0.5) std::fprintf(stderr, "\r%40s\r", "");
 
-    if (log.IsOpen()) {
-        {  // the last state is logged whatever K is: it is never a row before a step
+    // The last row of the log (the committed state itself) and the ends of
+    // the files.
+    void Close(const sphaeron::TaonState& state, const sphaeron::StepSwitches& sw, long long done) {
+        seconds_ = Seconds(start_);
+        if (progress_ && seconds_ > 0.5) std::fprintf(stderr, "\r%40s\r", "");
+        if (log_.IsOpen()) {
             sphaeron::Observables last;
             try {
                 last = sphaeron::ComputeObservables(state, sw);
@@ -268,39 +211,74 @@ int main(int argc, char** argv) {
                 last.ke = last.pe = last.e = last.px = last.py = last.pz = last.ke1 = last.ke2 = last.ke3 =
                     std::numeric_limits<long double>::quiet_NaN();
             }
-            logRow(done, last);
+            Guard(o_.log, [&] {
+                log_.Row(done, state.DT, last);
+                log_.Close();
+            });
         }
+        if (xyz_.IsOpen()) Guard(o_.xyz, [&] { xyz_.Close(); });
+    }
+
+    double Elapsed() const { return seconds_; }
+
+private:
+    template <class Write>
+    void Guard(const std::string& path, Write&& write) {
         try {
-            log.Close();
+            write();
         } catch (const common::AppError& e) {
-            writeFailed(o.log, e);
+            outputs_.Discard();
+            Fail(tools::CannotWriteText(path, e.what()));
         }
     }
 
-    if (xyz.IsOpen()) {
-        try {
-            xyz.Close();
-        } catch (const common::AppError& e) {
-            writeFailed(o.xyz, e);
-        }
+    const RunOptions& o_;
+    tools::RunOutputs& outputs_;
+    sphaeron::XyzWriter xyz_;
+    sphaeron::ObservablesLog log_;
+    bool progress_ = false;
+    std::chrono::steady_clock::time_point start_, lastReport_;
+    double seconds_ = 0;
+};
+
+// The document of the command line, with its --set values and --dt, as the
+// session's state; the record is kept for the output.
+void LoadDocument(const RunOptions& o, sphaeron::Session& session) {
+    try {
+        sphaeron::ReadAnyDocument(o.in, session.Document, o.anySize);
+    } catch (const common::AppError& e) {
+        Fail(e.what());
     }
+    for (const auto& [index, text] : o.sets)
+        common::ParseExactText(text, &session.Document.bytes[sphaeron::kParamsOffset +
+                                                             static_cast<std::size_t>(index) * common::kExtSize]);
+    sphaeron::DistributeDocument(session.Document, session.State);
+    if (o.haveDt) session.State.DT = o.dt;
+}
+
+// Writes the final state to --out and the picture to --png, then puts
+// every output in place. Returns the picture's exit code (2: no picture,
+// and nothing written).
+int WriteResults(const RunOptions& o, sphaeron::Session& session, tools::RunOutputs& outputs, int outId, int pngId) {
     if (outId >= 0) {
         try {
-            sphaeron::PackDocument(state, doc);
+            sphaeron::PackDocument(session.State, session.Document);
+            const sphaeron::TaonsDocument& doc = session.Document;
             outputs.Write(outId, sphaeron::IsJsonPath(o.out) ? sphaeron::AtoToJson(doc)
-                                                             : std::string(doc.bytes.begin(), doc.bytes.end()));
+                                                          : std::string(doc.bytes.begin(), doc.bytes.end()));
         } catch (const common::AppError& e) {
             outputs.Discard();
             Fail(e.what());
         }
     }
-    std::printf("steps %lld, seconds %.3f, steps per second %.1f\n", done, seconds,
-                seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    int code = 0;
     if (pngId >= 0) {
         std::string png;
-        int pictureCode = DrawPicture(o, state, png);
-        if (pictureCode == 2) return 2;  // the outputs' destructor removes what was staged
-        if (exitCode == 0) exitCode = pictureCode;
+        code = DrawPicture(o, session.State, png);
+        if (code == 2) {
+            outputs.Discard();
+            return 2;
+        }
         try {
             outputs.Write(pngId, png);
         } catch (const common::AppError& e) {
@@ -313,5 +291,42 @@ int main(int argc, char** argv) {
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
-    return exitCode;
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunOptions o = sphaeron::ParseRunOptions(argc, argv);
+    if (o.spiral) return RunSpiral(o);
+
+    sphaeron::Session session(o.threads);
+    session.Timeline.SetBudget(0);  // a headless run keeps no history
+    LoadDocument(o, session);
+
+    tools::RunOutputs outputs;
+    const int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
+    RunWatch watch(o, outputs);
+    watch.Open(session.State);
+    const int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
+
+    sphaeron::RunSwitches sw;
+    sw.mode = o.mode;
+    sw.stopL = o.stopL;
+    sw.cool = o.cool;
+    session.SetSwitches(sw);
+    const sphaeron::RunResult result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
+    int exitCode = 0;
+    if (result.faulted) {
+        std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
+                     result.fault.c_str());
+        exitCode = 3;
+    }
+    const auto done = static_cast<long long>(result.steps);
+    watch.Close(session.State, sw.Step(), done);
+    const double seconds = watch.Elapsed();
+    std::printf("steps %lld, seconds %.3f, steps per second %.1f\n", done, seconds,
+                seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    const int pictureCode = WriteResults(o, session, outputs, outId, pngId);
+    return pictureCode == 2 || exitCode == 0 ? pictureCode : exitCode;
 }

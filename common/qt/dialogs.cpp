@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QFileDialog>
 
 namespace common::qt {
@@ -67,6 +68,11 @@ QString DialogFilter(const QString& filter) {
 std::string FilePath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+char DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? '.' : point.at(0).toLatin1();
+}
 
 std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) {
     return RunFileDialog(parent, filter, defaultExt, false);

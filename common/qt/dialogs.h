@@ -66,4 +66,8 @@ QString DialogFilter(const QString& filter);
 std::string FilePath(const QString& name);
 QString DisplayPath(const std::string& path);
 
+// The decimal separator of the user's locale, as numbers are typed and
+// shown ('.' when the locale names none).
+char DecimalSeparator();
+
 }  // namespace common::qt

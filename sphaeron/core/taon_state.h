@@ -48,6 +48,25 @@ struct StepSwitches {
     bool Mode1 = false;  // Shelloscope: group 1 without core, shell for G
 };
 
+// The switches of a run as the user sets them: the mode (0 AtomStand, 1
+// Shelloscope, 2 Libration), StopL and Cool.
+struct RunSwitches {
+    int mode = 0;
+    bool stopL = false;
+    bool cool = false;
+
+    // What the force law reads: mode 2 steps as mode 0 does (it only draws
+    // a line in the picture).
+    StepSwitches Step() const {
+        StepSwitches sw;
+        sw.StopL = stopL;
+        sw.Cool = cool;
+        sw.Mode1 = mode == 1;
+        return sw;
+    }
+    friend bool operator==(const RunSwitches&, const RunSwitches&) = default;
+};
+
 // Parameters of group g (1, 2 or 3).
 ParamGroup GroupParams(const TaonState& s, int g);
 void SetGroupParams(TaonState& s, int g, const ParamGroup& p);

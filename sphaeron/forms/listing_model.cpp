@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "common/qt/dialogs.h"
+
 namespace sphaeron::forms {
 
 namespace {
@@ -31,11 +33,10 @@ public:
 }  // namespace
 
 QString FitCell(const QString& text, int width, const QFontMetrics& metrics) {
-    const QString point = QLocale().decimalPoint();
     return QString::fromStdString(FitNumber(
         text.toStdString(), width,
         [&metrics](const std::string& t) { return metrics.horizontalAdvance(QString::fromStdString(t)); },
-        point.isEmpty() ? '.' : point.at(0).toLatin1()));
+        common::qt::DecimalSeparator()));
 }
 
 GridModel::GridModel(int columns, int rows, QObject* parent)

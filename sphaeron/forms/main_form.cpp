@@ -50,58 +50,27 @@ MouseButton ButtonOf(Qt::MouseButton button) {
 // Start-up
 
 void TMainForm::FormCreate() {
-    TaonState& s = State();
-    ViewState& v = session_.View;
-    // 1 .. 4: view defaults.
-    StartView(v, width(), PanTop());
-    s.SpiralMode = true;
-    s.TaonCount = kMaxTaons;
-
-    // 5: the remembered document, or a start figure.
-    RememberedDocument found = RememberedDocument::Unreadable;
-    try {
-        found = session_.LoadRememberedDocument();
-    } catch (const common::AppError& e) {
-        // A remembered document that cannot be read (shorter than a record)
-        // is reported; start-up goes on with the easy square.
-        ReportFailure(dialogs_, e);
-    }
-    switch (found) {
+    // 1 .. 6 and the time step: the session's start-up; its failures are
+    // reported on the way.
+    const Session::StartUpResult start =
+        session_.StartUp(width(), PanTop(), [this](const std::exception& e) { ReportFailure(dialogs_, e); });
+    switch (start.found) {
         case RememberedDocument::NoStartFile:
-            try {
-                CreateStartFile();
-            } catch (const common::AppError& e) {
-                // Reported; start-up goes on with the spiral.
-                ReportFailure(dialogs_, e);
-            }
-            [[fallthrough]];
         case RememberedDocument::NoneRemembered:
-            BuildStartStructure(s, v);
-            session_.DocumentName = kSpiralTitle;
             break;
         case RememberedDocument::Unreadable:
             Go->setEnabled(true);
-            BuildStartStructure(s, v);
             FName->setText(QString::fromLatin1(kEasySquareTitle));
             break;
         case RememberedDocument::Loaded:
             Go->setEnabled(true);
-            if (auto text = LoadCommentary(session_.DocumentName)) SetCommentText(*text);
+            if (start.commentary) SetCommentText(*start.commentary);
             break;
     }
-
-    // 6: step sizes.
-    StartViewControls(session_.Controls);
-
-    // The time step in force is the one the field shows: the document's, or
-    // 0.001 when no document was loaded.
-    if (found != RememberedDocument::Loaded) s.DT = 0.001L;
-
     // 7 .. 9
     FillListing();
     FillParameterFields();
-    s.Stopped = true;
-    RestartTimeline();
+    ShowTimeline();
     created_ = true;
 }
 
@@ -197,10 +166,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------
 // Pictures
 
-char TMainForm::Separator() {
-    QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? '.' : point.at(0).toLatin1();
-}
+char TMainForm::Separator() { return common::qt::DecimalSeparator(); }
 
 Picture TMainForm::CurrentPicture() {
     SceneSwitches sw;
@@ -262,55 +228,6 @@ void TMainForm::ShowNull00(const QString& caption) {
 }
 
 void TMainForm::ShowStepCount(int n) { LTime->setText(QString::number(n)); }
-
-void TMainForm::GoClick() {
-    TaonState& s = State();
-    if (s.Stopped) {
-        ShowRunLook(true);
-        s.Stopped = false;
-        if (runActive_) return;  // "Stop" and "Go" within one dispatch: the loop goes on
-        runActive_ = true;
-        session_.ContinueTimeline();
-        RunLoop(s.StepCount);
-        runActive_ = false;
-        ShowTimeline();
-        if (closeAfterRun_) {
-            closeAfterRun_ = false;
-            close();
-        }
-    } else {
-        ShowRunLook(false);
-        s.Stopped = true;
-    }
-}
-
-void TMainForm::RunLoop(int n) {
-    TaonState& s = State();
-    do {
-        try {
-            ++n;
-            StepSwitches sw;
-            sw.StopL = StopL->isChecked();
-            sw.Cool = Cool->isChecked();
-            sw.Mode1 = RB1->isChecked();
-            session_.Step(sw);
-            s.StepCount = n;
-            session_.RecordStep();
-            if (TimelineStrip->isVisible()) ShowTimeline();
-            if (s.TimeDisplayOn) ShowStepCount(n);
-            DrawTaonScene();
-            if (ShowList->isChecked()) FillListing();
-            if (Plots) PlotsStepDone(sw, n);
-        } catch (const std::exception& e) {
-            // The failing step ends the run: the message, then the idle look.
-            s.Stopped = true;
-            ReportFailure(dialogs_, e);
-            ShowRunLook(false);
-            return;
-        }
-        QCoreApplication::processEvents();
-    } while (!s.Stopped);
-}
 
 void TMainForm::FillListing() {
     const TaonState& s = State();

@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -158,7 +159,17 @@ public:
 
     // Run controls
     void GoClick();
-    void RunLoop(int firstStep);
+    // A mode button or a check box of the run changed: the session's
+    // switches follow, for the next step.
+    void SwitchesClick();
+    RunSwitches WindowSwitches() const;
+    // During a run the picture, the listing, the step counter and the strip
+    // are drawn, and pending messages dispatched, when this much time has
+    // passed since the last time (so a slower step is drawn every time);
+    // zero draws and dispatches after every step.
+    std::chrono::nanoseconds FrameInterval{16'666'667};
+    // Draws the state of the moment: counter, picture, listing, strip.
+    void ShowRunFrame();
     void FillListing();
     void Null00Click();
     void LTimeDblClick();
@@ -239,7 +250,11 @@ public:
     TPlotsWindow* Plots = nullptr;  // made at the first F9
     void Plots1Click();
     StepSwitches PlotsSwitches() const;
-    void PlotsStepDone(const StepSwitches& sw, int n);  // after each step of a run
+    // After a committed step of a run: a sample when one is due, with the
+    // energies the step formed on the way (`before`: of the state before it).
+    bool PlotsSampleDue() const;
+    void PlotsStepDone(const CommittedStep& step);
+    void PlotsRunEnded();  // the final state of a run
     void PlotsParametersChanged();
     void PlotsRefresh();  // new parameters and taons
     void PlotsStateShown();  // a recorded state of the run shown
@@ -277,7 +292,9 @@ protected:
 private:
     void BuildMenus();
     void BuildBottomPanel();
-    void BuildRightPanel();
+    void BuildRightPanel();  // the run controls, then:
+    void BuildViewButtons();
+    void BuildParameterPanel();
     void BuildTimeline();
     QLineEdit* MakeField(QWidget* parent, int x, int y, int w, QColor colour, bool filtered);
     QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());

@@ -64,15 +64,13 @@ void TMainForm::ShowParameterTexts() {
 void TMainForm::New1Click() {
     if (!EditDlg) return;
     if (dialogs_.ExecModal(*EditDlg) != QDialog::Accepted) return;
-    TaonState& s = State();
-    s.SpiralMode = false;
+    session_.AdoptNewTaons();
     Go->setEnabled(true);
     // During a run the velocity reset stays off until Stop.
-    Null00->setEnabled(s.Stopped);
+    Null00->setEnabled(State().Stopped);
     ShowDocumentName();
-    s.StepCount = 0;
     LTime->setText(QStringLiteral("0"));
-    RestartTimeline();
+    ShowTimeline();
     FillListing();
     FillParameterFields();
     DrawTaonScene();
@@ -114,22 +112,17 @@ void TMainForm::Null00Click() {
 }
 
 void TMainForm::Daons1Click() {
-    State().SpiralMode = false;
     Go->setEnabled(true);
     Null00->setEnabled(true);
-    switch (session_.LoadRememberedDocument()) {
+    switch (session_.ShowTaons()) {
         case RememberedDocument::NoStartFile:
             dialogs_.Information(this, QString::fromLatin1(kStartFileMissingText));
             break;
         case RememberedDocument::NoneRemembered:
-            BuildStartStructure(State(), session_.View);
-            session_.DocumentName = kStableStructureTitle;
             FillListing();
-            ShowDocumentName();
             DrawTaonScene();
             break;
         case RememberedDocument::Unreadable:
-            BuildStartStructure(State(), session_.View);
             break;
         case RememberedDocument::Loaded:
             // The field shows the time step in force.
@@ -138,8 +131,7 @@ void TMainForm::Daons1Click() {
             FillListing();
             break;
     }
-    // What is shown now is the first state, whatever it came from.
-    RestartTimeline();
+    ShowTimeline();
 }
 
 void TMainForm::Exit1Click() { close(); }
@@ -177,15 +169,13 @@ void TMainForm::About1Click() {
 // ---------------------------------------------------------------------------
 // Fields and memo
 
-void TMainForm::EditDTExit() { State().DT = common::ParseReal(EditDT->text().toStdString(), Separator()); }
+void TMainForm::EditDTExit() { session_.ReadParameter(0, EditDT->text().toStdString(), Separator()); }
 
 void TMainForm::CommentChange() { session_.CommentModified = true; }
 
 void TMainForm::CommentExit() {
-    if (!session_.CommentModified) return;
-    session_.CommentModified = false;
-    if (!dialogs_.Confirm(this, QString::fromLatin1(kSaveQuestion))) return;
-    SaveCommentary(session_.DocumentName, CommentText());
+    if (!session_.TakeCommentChange()) return;
+    if (dialogs_.Confirm(this, QString::fromLatin1(kSaveQuestion))) session_.SaveComment(CommentText());
 }
 
 std::string TMainForm::CommentText() const {

@@ -245,7 +245,18 @@ void TMainForm::BuildRightPanel() {
     ShowList = new QCheckBox(QStringLiteral("Show Listing"), Panel1);
     ShowList->setGeometry(4, 50, 88, 16);
     ShowList->setChecked(true);
+    BuildViewButtons();
+    BuildParameterPanel();
 
+    Cool = new QCheckBox(QStringLiteral("Cool"), Panel1);
+    Cool->setGeometry(118, 160, 46, 16);
+    StopL = new QCheckBox(QStringLiteral("StopL"), Panel1);
+    StopL->setGeometry(170, 160, 60, 16);
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{RB0, RB1, RB2, Cool, StopL})
+        Wire(b, &QAbstractButton::toggled, &TMainForm::SwitchesClick);
+}
+
+void TMainForm::BuildViewButtons() {
     // The nine view buttons; their captions are arrows.
     DaoBack = MakeViewButton(4, 83, 37, QString(QChar(0x2197)), &TMainForm::DaoBackClick);
     DaoTeta = MakeViewButton(44, 83, 23, QString(QChar(0x21E7)), &TMainForm::DaoTetaClick);
@@ -270,8 +281,9 @@ void TMainForm::BuildRightPanel() {
     TrackBar->setValue(kTrackBarStart);
     TrackBar->setToolTip(QStringLiteral("Amplitude"));
     Wire(TrackBar, &QSlider::valueChanged, &TMainForm::TrackBarChange);
+}
 
-    // Parameter panel
+void TMainForm::BuildParameterPanel() {
     auto label = [this](const char* text, int x, int y, int w) {
         auto* l = new QLabel(QString::fromLatin1(text), Panel1);
         l->setGeometry(x, y, w, 18);
@@ -330,11 +342,6 @@ void TMainForm::BuildRightPanel() {
         e->setAlignment(Qt::AlignCenter);
         e->setCursorPosition(0);
     }
-
-    Cool = new QCheckBox(QStringLiteral("Cool"), Panel1);
-    Cool->setGeometry(118, 160, 46, 16);
-    StopL = new QCheckBox(QStringLiteral("StopL"), Panel1);
-    StopL->setGeometry(170, 160, 60, 16);
 }
 
 int TMainForm::PanTop() const { return Pan->y(); }

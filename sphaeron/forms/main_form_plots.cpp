@@ -33,13 +33,7 @@ private:
 
 }  // namespace
 
-StepSwitches TMainForm::PlotsSwitches() const {
-    StepSwitches sw;
-    sw.StopL = StopL->isChecked();
-    sw.Cool = Cool->isChecked();
-    sw.Mode1 = RB1->isChecked();
-    return sw;
-}
+StepSwitches TMainForm::PlotsSwitches() const { return WindowSwitches().Step(); }
 
 void TMainForm::Plots1Click() {
     if (!Plots) {
@@ -64,7 +58,13 @@ void TMainForm::Plots1Click() {
     PlotsRefresh();
 }
 
-void TMainForm::PlotsStepDone(const StepSwitches& sw, int n) { Plots->StepDone(State(), sw, n); }
+bool TMainForm::PlotsSampleDue() const { return Plots && Plots->SampleDue(); }
+
+void TMainForm::PlotsStepDone(const CommittedStep& step) {
+    Plots->StepDone(step.state, step.switches.Step(), step.state.StepCount, step.before);
+}
+
+void TMainForm::PlotsRunEnded() { Plots->RunEnded(State(), PlotsSwitches(), State().StepCount); }
 
 void TMainForm::PlotsParametersChanged() {
     if (Plots) Plots->ParametersChanged(State(), RB1->isChecked());

@@ -246,7 +246,12 @@ void TPlotsWindow::BuildPotentialChart() {
 // ---------------------------------------------------------------------------
 // Updates
 
-void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int stepCount) {
+bool TPlotsWindow::SampleDue() const {
+    if (!isVisible() || isMinimized()) return false;
+    return !sampled_ || std::chrono::steady_clock::now() - lastSample_ >= interval_;
+}
+
+void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int stepCount, const Observables* before) {
     if (!isVisible() || isMinimized()) return;
     if (cursor_ || (!energy_.Samples().empty() && energy_.Samples().back().step >= stepCount)) {
         // A run from a state shown: the samples after it are replaced.
@@ -254,13 +259,13 @@ void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int step
         energy_.DropFrom(stepCount);
         DrawEnergy();
     }
+    if (!SampleDue()) return;
     const auto now = std::chrono::steady_clock::now();
-    if (sampled_ && now - lastSample_ < interval_) return;
     // What the last sample cost: its paints since, and the computing below.
     auto cost = paintTime_;
     lastSample_ = now;
     sampled_ = true;
-    Sample(s, sw, stepCount);
+    Sample(s, sw, stepCount, before);
     if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
     cost += std::chrono::steady_clock::now() - now;
     paintTime_ = {};
@@ -305,11 +310,29 @@ void TPlotsWindow::Refresh(const TaonState& s, const StepSwitches& sw, int stepC
     DrawPotentials(s, sw.Mode1);
 }
 
-void TPlotsWindow::Sample(const TaonState& s, const StepSwitches& sw, int stepCount) {
+void TPlotsWindow::RunEnded(const TaonState& s, const StepSwitches& sw, int stepCount) {
+    if (!isVisible() || isMinimized()) return;
+    if (last_ && last_->step == stepCount) return;  // sampled there already
+    const auto now = std::chrono::steady_clock::now();
+    Sample(s, sw, stepCount);
+    timeSpent_ += std::chrono::steady_clock::now() - now;
+}
+
+void TPlotsWindow::Sample(const TaonState& s, const StepSwitches& sw, int stepCount, const Observables* before) {
     ++sampleCount_;
-    if (auto e = SampleEnergy(s, sw, stepCount)) {
-        last_ = e;
-        energy_.Add(*e);
+    std::optional<EnergySample> sample;
+    if (before) {
+        // Not finite (NaN throughout when they faulted): no sample, as when
+        // computed apart.
+        const auto previous = static_cast<std::int32_t>(static_cast<std::uint32_t>(stepCount) - 1u);
+        if (std::isfinite(before->ke) && std::isfinite(before->pe) && std::isfinite(before->e))
+            sample = EnergySample{previous, before->ke, before->pe, before->e};
+    } else {
+        sample = SampleEnergy(s, sw, stepCount);
+    }
+    if (sample) {
+        last_ = sample;
+        energy_.Add(*sample);
     }
     distances_ = DistanceHistogram(s, kHistogramBins);
     DrawEnergy();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sphaeron/core/observables.h"
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/view/plot_data.h"
@@ -55,7 +56,15 @@ public:
     // After every step of a run. Takes a sample only while the window is
     // shown and the last sample is old enough (kSampleInterval, kCostShare),
     // so that it costs next to nothing otherwise.
-    void StepDone(const TaonState& s, const StepSwitches& sw, int stepCount);
+    // `before`, when given, holds the observables of the state before the
+    // step as the step formed them: the energy sample is theirs (at step
+    // stepCount - 1) and costs nothing more.
+    void StepDone(const TaonState& s, const StepSwitches& sw, int stepCount, const Observables* before = nullptr);
+    // Whether StepDone would take a sample now.
+    bool SampleDue() const;
+    // The run ended: a last sample of the final state, so the charts and
+    // the legend show where the run stopped.
+    void RunEnded(const TaonState& s, const StepSwitches& sw, int stepCount);
     // A parameter may have changed: the potentials and the well marks are
     // drawn anew (while the window is shown).
     void ParametersChanged(const TaonState& s, bool mode1);
@@ -109,7 +118,7 @@ private:
     void BuildEnergyChart();
     void BuildDistanceChart();
     void BuildPotentialChart();
-    void Sample(const TaonState& s, const StepSwitches& sw, int stepCount);
+    void Sample(const TaonState& s, const StepSwitches& sw, int stepCount, const Observables* before = nullptr);
     void DrawEnergy();
     // The histogram with the well marks of the parameters of the moment.
     void DrawDistances(const TaonState& s);

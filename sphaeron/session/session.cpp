@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
+#include "sphaeron/view/figures.h"
 
 namespace sphaeron {
 
@@ -28,13 +30,42 @@ std::optional<std::string> ReplaceQuestion(const std::string& path) {
            (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. Replace it?";
 }
 
-Session::Session(int stepThreads) : engine_(std::make_unique<StepEngine>(std::max(stepThreads, 1))) {
+Session::Session(int stepThreads)
+    : engine_(std::make_unique<StepEngine>(std::max(stepThreads, 1))), timelineRecorder_{*this}, recorders_{&timelineRecorder_} {
     State.SpiralMode = false;
     State.Stopped = false;  // start-up sets it
     State.DT = 0;
 }
 
-void Session::Step(const StepSwitches& sw) { engine_->Step(State, sw); }
+void Session::Step(const StepSwitches& sw, Observables* before) { engine_->Step(State, sw, before); }
+
+std::uint64_t Session::Steps() const {
+    // The visible counter set apart from the count starts it anew.
+    if (ShownCount(steps_) != State.StepCount)
+        return static_cast<std::uint32_t>(State.StepCount);
+    return steps_;
+}
+
+void Session::SetSteps(std::uint64_t steps) {
+    steps_ = steps;
+    State.StepCount = ShownCount(steps);
+}
+
+void Session::AddRecorder(StateRecorder* recorder) { recorders_.push_back(recorder); }
+
+void Session::RemoveRecorder(StateRecorder* recorder) { std::erase(recorders_, recorder); }
+
+RunResult Session::Run(std::uint64_t maxSteps, RunObserver* observer) {
+    if (running_) return {};
+    running_ = true;
+    struct Running {
+        bool& on;
+        ~Running() { on = false; }
+    } running{running_};
+    SetSteps(Steps());
+    ContinueTimeline();
+    return RunLoop({*engine_, State, switches_, steps_, recorders_}, maxSteps, observer);
+}
 
 void Session::SetStepThreads(int threads) {
     threads = std::max(threads, 1);
@@ -54,15 +85,17 @@ void Session::RestartTimeline() {
         Timeline.Clear();
         return;
     }
-    Timeline.Restart(Packed().bytes.data(), State.StepCount);
+    Timeline.Restart(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::ContinueTimeline() {
-    if (!State.SpiralMode) Timeline.Continue(Packed().bytes.data(), State.StepCount);
+    if (!State.SpiralMode && Timeline.Recording())
+        Timeline.Continue(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::RecordStep() {
-    if (!State.SpiralMode) Timeline.Record(Packed().bytes.data(), State.StepCount);
+    if (!State.SpiralMode && Timeline.Recording())
+        Timeline.Record(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
 }
 
 bool Session::ShowRecorded(std::size_t index) {
@@ -70,13 +103,13 @@ bool Session::ShowRecorded(std::size_t index) {
     TaonsDocument record;
     std::copy_n(Timeline.StateAt(index), kDocumentSize, record.bytes.begin());
     DistributeDocument(record, State);
-    State.StepCount = static_cast<std::int32_t>(Timeline.StepAt(index));
+    SetSteps(static_cast<std::uint64_t>(Timeline.StepAt(index)));
     return true;
 }
 
-void Session::SetDocumentName(const std::string& name) {
+void Session::SetDocumentName(const std::string& name, bool shown) {
     DocumentName = name;
-    if (DocumentNameSet) DocumentNameSet();
+    if (shown && DocumentNameSet) DocumentNameSet();
 }
 
 void Session::Remember(const std::string& path) {
@@ -97,7 +130,7 @@ std::optional<std::string> Session::OpenDocument(const std::string& path) {
     State.SpiralMode = false;
     SetDocumentName(path);
     DistributeDocument(Document, State);
-    State.StepCount = 0;
+    SetSteps(0);
     RestartTimeline();
     return LoadCommentary(DocumentName);
 }
@@ -142,6 +175,77 @@ RememberedDocument Session::LoadRememberedDocument() {
     RestartTimeline();
     return RememberedDocument::Loaded;
 }
+
+Session::StartUpResult Session::StartUp(int width, int panTop,
+                                       const std::function<void(const std::exception&)>& report) {
+    StartView(View, width, panTop);
+    State.SpiralMode = true;
+    State.TaonCount = kMaxTaons;
+    StartUpResult result{RememberedDocument::Unreadable, std::nullopt};
+    try {
+        result.found = LoadRememberedDocument();
+    } catch (const common::AppError& e) {
+        // A remembered document that cannot be read (shorter than a record)
+        // is reported; start-up goes on with the easy square.
+        report(e);
+    }
+    switch (result.found) {
+        case RememberedDocument::NoStartFile:
+            try {
+                CreateStartFile();
+            } catch (const common::AppError& e) {
+                report(e);  // start-up goes on with the spiral
+            }
+            [[fallthrough]];
+        case RememberedDocument::NoneRemembered:
+            BuildStartStructure(State, View);
+            SetDocumentName(kSpiralTitle, false);
+            break;
+        case RememberedDocument::Unreadable:
+            BuildStartStructure(State, View);
+            break;
+        case RememberedDocument::Loaded:
+            result.commentary = LoadCommentary(DocumentName);
+            break;
+    }
+    StartViewControls(Controls);
+    if (result.found != RememberedDocument::Loaded) State.DT = 0.001L;
+    State.Stopped = true;
+    RestartTimeline();
+    return result;
+}
+
+RememberedDocument Session::ShowTaons() {
+    State.SpiralMode = false;
+    const RememberedDocument found = LoadRememberedDocument();
+    if (found == RememberedDocument::NoneRemembered) {
+        BuildStartStructure(State, View);
+        SetDocumentName(kStableStructureTitle);
+    } else if (found == RememberedDocument::Unreadable) {
+        BuildStartStructure(State, View);
+    }
+    // What is shown now is the first state, whatever it came from.
+    RestartTimeline();
+    return found;
+}
+
+void Session::AdoptNewTaons() {
+    State.SpiralMode = false;
+    SetSteps(0);
+    RestartTimeline();
+}
+
+void Session::ReadParameter(int index, const std::string& text, char separator) {
+    *ParameterField(State, index) = common::ParseReal(text, separator);
+}
+
+bool Session::TakeCommentChange() {
+    const bool changed = CommentModified;
+    CommentModified = false;
+    return changed;
+}
+
+void Session::SaveComment(const std::string& text) { SaveCommentary(DocumentName, text); }
 
 std::array<std::string, kParameterCount> Session::ParameterTexts(char separator) const {
     std::array<std::string, kParameterCount> texts;

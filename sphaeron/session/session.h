@@ -10,15 +10,18 @@
 // them: a failure (an exception with the text to show) ends it at that
 // step, and what came before stays done.
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/timeline.h"
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
+#include "sphaeron/session/run_loop.h"
 #include "sphaeron/view/view_commands.h"
 #include "sphaeron/view/view_state.h"
 
@@ -46,6 +49,8 @@ std::optional<std::string> ReplaceQuestion(const std::string& path);
 class Session {
 public:
     explicit Session(int stepThreads = 1);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     TaonState State;
     ViewState View;
@@ -63,8 +68,36 @@ public:
     std::function<void()> DocumentNameSet;
 
     // ---- the run ----------------------------------------------------------
-    // One step of all moving taons by DT, committed (see StepEngine).
-    void Step(const StepSwitches& sw);
+    // One step of all moving taons by DT, committed (see StepEngine); with
+    // `before`, also the observables of the state before it.
+    void Step(const StepSwitches& sw, Observables* before = nullptr);
+    // The switches the steps of a run are made with.
+    const RunSwitches& Switches() const { return switches_; }
+    void SetSwitches(const RunSwitches& switches) { switches_ = switches; }
+    // The one run loop. Steps until `maxSteps` steps are made (kUntilStopped:
+    // no limit) or a stop is requested (State.Stopped set, also by RequestStop), and
+    // after each committed step counts it, records the state (the timeline
+    // and every recorder added) and hands it to the observer, between two
+    // steps. An arithmetic fault of a step ends the run with the state
+    // committed before it; the result carries the fault. A failure of a
+    // recorder or the observer ends the run and is thrown on. Stopped is
+    // false while the loop runs and true when it returns. A call while a run
+    // is going on does nothing.
+    static constexpr std::uint64_t kUntilStopped = ~std::uint64_t{0};
+    RunResult Run(std::uint64_t maxSteps, RunObserver* observer = nullptr);
+    void RequestStop() { State.Stopped = true; }
+    bool Running() const { return running_; }
+    // The run's step count in 64 bits. State.StepCount, the counter the
+    // window shows, is its low 32 bits read as a signed number, so it wraps
+    // from 2147483647 to -2147483648 and on to 0 as defined arithmetic. A
+    // counter set apart from it (a document opened, a value typed in
+    // Python) starts the count anew from that value.
+    std::uint64_t Steps() const;
+    void SetSteps(std::uint64_t steps);
+    // Recorders (not owned) that keep every committed state besides the
+    // timeline.
+    void AddRecorder(StateRecorder* recorder);
+    void RemoveRecorder(StateRecorder* recorder);
     // The threads of the step engine; results are the same on any number.
     void SetStepThreads(int threads);
     int StepThreads() const;
@@ -115,6 +148,33 @@ public:
     // The names are set before the record is read, so a read that fails
     // (shorter than a record) leaves them set and the state as it was.
     RememberedDocument LoadRememberedDocument();
+    // The program's start-up after the window is made, for a drawing area
+    // of `width` x `panTop`: the view defaults, the remembered document (a
+    // start file made when there is none) or a start figure, the view step
+    // sizes, and the time step in force (the document's, else 0.001). A
+    // failure start-up goes on after is handed to `report`, in its order.
+    // Returns what was found, and the document's commentary when it has
+    // one. The state ends stopped, with its first state recorded.
+    struct StartUpResult {
+        RememberedDocument found;
+        std::optional<std::string> commentary;
+    };
+    StartUpResult StartUp(int width, int panTop, const std::function<void(const std::exception&)>& report);
+    // The "Taons" command: the remembered document again, the stable
+    // structure when none is remembered, the start structure when it cannot
+    // be read; the state shown is the first of the timeline.
+    RememberedDocument ShowTaons();
+    // The edit dialog's taons taken as a new state: out of the spiral, the
+    // count at 0, the first state of the timeline.
+    void AdoptNewTaons();
+    // A parameter in document order (0 DT, 1 .. 18 A1 .. G3) from its field
+    // text; a bad text throws its conversion error and changes nothing. It
+    // acts on the next step.
+    void ReadParameter(int index, const std::string& text, char separator);
+    // The commentary memo: whether it changed since the last question (the
+    // change is taken), and the save of its text beside the document.
+    bool TakeCommentChange();
+    void SaveComment(const std::string& text);
 
     // ---- fields -----------------------------------------------------------
     // The nineteen parameters as shown in the fields, in document order.
@@ -127,13 +187,27 @@ public:
     void SubmitTaon(int k, const std::array<std::string, 6>& texts, bool present, char separator);
 
 private:
-    void SetDocumentName(const std::string& name);
+    // The one way DocumentName changes; FName follows unless `shown` is
+    // false (the spiral's title at start-up leaves "File Name").
+    void SetDocumentName(const std::string& name, bool shown = true);
     void Remember(const std::string& path);
     void Write(const std::string& path);
     // The record Save would write now.
     TaonsDocument Packed() const;
 
+    // The timeline is the first recorder of every run.
+    struct TimelineRecorder : StateRecorder {
+        explicit TimelineRecorder(Session& s) : session(s) {}
+        void Record(const CommittedStep&) override { session.RecordStep(); }
+        Session& session;
+    };
+
     std::unique_ptr<StepEngine> engine_;
+    RunSwitches switches_;
+    std::uint64_t steps_ = 0;
+    bool running_ = false;
+    TimelineRecorder timelineRecorder_;
+    std::vector<StateRecorder*> recorders_;
 };
 
 }  // namespace sphaeron

@@ -199,8 +199,9 @@ TEST_F(RunnerTest, LogRowsAndTheRunWithTheLogOn) {
     StepSwitches sw;
     StepEngine engine;
     std::string expected = "step,time,ke,pe,e,px,py,pz,ke1,ke2,ke3\n";
+    // Every second step, and the last one.
     for (int k = 0; k <= 5; ++k) {
-        if (k % 2 == 0 || k == 5) {  // every second step and the last
+        if (k % 2 == 0 || k == 5) {
             Observables o = ComputeObservables(s, sw);
             char row[512];
             std::snprintf(row, sizeof row, "%d,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le,%.20Le\n", k,

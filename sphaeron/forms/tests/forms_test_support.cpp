@@ -166,6 +166,9 @@ TMainForm& FormsTest::Start() { return Start(dialogs); }
 
 TMainForm& FormsTest::Start(Dialogs& with) {
     program_ = std::make_unique<SphaeronProgram>(with);
+    // Every pass of a run drawn and dispatched, so that a test can act
+    // between any two steps.
+    program_->MainForm->FrameInterval = {};
     return *program_->MainForm;
 }
 

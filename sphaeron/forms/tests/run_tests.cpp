@@ -91,6 +91,30 @@ TEST_F(RunTest, ListingFollowsTheRunOnlyWhenShowListingIsChecked) {
     EXPECT_NE(before, f.Listing->Cell(1, 1));
 }
 
+TEST_F(RunTest, AtTheScreensPaceFastStepsShareAFrameAndStopShowsTheFinalState) {
+    TMainForm& f = StartWith(SquareState(0.001L));
+    f.FrameInterval = std::chrono::milliseconds(16);
+    f.LTimeDblClick();
+    int dispatches = 0;
+    QTimer counter;
+    counter.setInterval(0);
+    QObject::connect(&counter, &QTimer::timeout, [&] { ++dispatches; });
+    counter.start();
+    QTimer::singleShot(150, &f, [&] { f.GoClick(); });
+    f.GoClick();
+    counter.stop();
+    // Steps of four taons take microseconds: many steps to each dispatch,
+    // and still a dispatch at least every frame or so (the Stop came).
+    EXPECT_GT(State().StepCount, 4 * dispatches);
+    EXPECT_GE(dispatches, 3);
+    // The final state is shown, whatever frames were left out.
+    EXPECT_EQ(QString::number(State().StepCount), f.LTime->text());
+    EXPECT_EQ(QString::fromStdString(common::FormatReal(State().X[2], ',')), f.Listing->Cell(1, 2));
+    const QImage shown = f.BackBuffer.copy();
+    f.DrawTaonScene();
+    EXPECT_EQ(shown, f.BackBuffer);
+}
+
 TEST_F(RunTest, ArithmeticFaultEndsTheRunInTheIdleLook) {
     TaonState s = SquareState();
     // Taon 2 on top of taon 1: the first force evaluation divides by zero.

@@ -30,13 +30,10 @@ Image RecordOf(const Session& s) {
 
 Image Recorded(const Session& s, std::size_t i) { return Image(s.Timeline.StateAt(i), s.Timeline.StateAt(i) + kDocumentSize); }
 
-// Steps as the window's run loop does: step, count, record.
+// Steps through the run loop with the switches.
 void RunSteps(Session& s, const StepSwitches& sw, int steps) {
-    for (int i = 0; i < steps; ++i) {
-        s.Step(sw);
-        ++s.State.StepCount;
-        s.RecordStep();
-    }
+    s.SetSwitches({.mode = sw.Mode1 ? 1 : 0, .stopL = sw.StopL, .cool = sw.Cool});
+    s.Run(static_cast<std::uint64_t>(steps));
 }
 
 TEST(SessionTimeline, GoingBackAndRunningOnRepeatsTheRun) {
