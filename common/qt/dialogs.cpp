@@ -91,6 +91,11 @@ bool QtDialogs::Confirm(QWidget* parent, const QString& text) {
                   QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+bool QtDialogs::ConfirmDefaultNo(QWidget* parent, const QString& text) {
+    return RunBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No,
+                  QMessageBox::No) == QMessageBox::Yes;
+}
+
 void QtDialogs::Failure(QWidget* parent, const QString& text) {
     RunBox(parent, failureIcon_, title_, text, QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -26,6 +26,9 @@ public:
     virtual void Information(QWidget* parent, const QString& text) = 0;
     // Confirmation box (caption "Confirm") with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // The same with No as the default button, for a question whose Yes
+    // risks misreading or losing data. Scripted dialogs answer it as Confirm.
+    virtual bool ConfirmDefaultNo(QWidget* parent, const QString& text) { return Confirm(parent, text); }
     // The box of the failure handler: the failure's text and OK.
     virtual void Failure(QWidget* parent, const QString& text) = 0;
 };
@@ -42,6 +45,7 @@ public:
     std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& defaultExt) override;
     void Information(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
+    bool ConfirmDefaultNo(QWidget* parent, const QString& text) override;
     void Failure(QWidget* parent, const QString& text) override;
 
 protected:

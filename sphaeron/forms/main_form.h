@@ -213,6 +213,9 @@ public:
 
     // Fields and memo
     void EditDTExit();
+    // Leaving one of the eighteen group fields (EditA1 .. EditG3; `index` in
+    // document order, 1 .. 18) stores its value as leaving EditDT does.
+    void GroupFieldExit(int index);
     void CommentChange();
     void CommentExit();
 

@@ -81,6 +81,10 @@ void TMainForm::Open1Click() {
 }
 
 void TMainForm::OpenDocument(const std::string& path) {
+    // A file that is neither a record nor the JSON form is read only when
+    // the user says so (No is the default).
+    if (std::optional<std::string> question = OpenQuestion(path))
+        if (!dialogs_.ConfirmDefaultNo(this, QString::fromStdString(*question))) return;
     // All or nothing: the session changes nothing unless the record is read
     // and the start file written.
     std::optional<std::string> commentary = session_.OpenDocument(path);
@@ -170,6 +174,10 @@ void TMainForm::About1Click() {
 // Fields and memo
 
 void TMainForm::EditDTExit() { session_.ReadParameter(0, EditDT->text().toStdString(), Separator()); }
+
+void TMainForm::GroupFieldExit(int index) {
+    session_.ReadParameter(index, ParameterFields[static_cast<std::size_t>(index)]->text().toStdString(), Separator());
+}
 
 void TMainForm::CommentChange() { session_.CommentModified = true; }
 

@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
+#include "sphaeron/document/ato_json.h"
 #include "sphaeron/view/figures.h"
 
 namespace sphaeron {
@@ -14,20 +15,40 @@ namespace {
 
 // 11372 as "11,372".
 std::string Grouped(std::uintmax_t n) {
-    std::string digits = std::to_string(n);
-    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// "'README.md' is 11,372 bytes long and is not a Sphaeron document. " for
+// a file that is neither one record long nor the JSON form (and at least
+// `minimum` bytes long); else nothing.
+std::optional<std::string> NotADocument(const std::string& path, std::uintmax_t minimum = 0) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size == kDocumentSize || size < minimum || IsJsonDocumentFile(path)) return std::nullopt;
+    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
+           (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. ";
 }
 
 }  // namespace
 
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size == kDocumentSize) return std::nullopt;
-    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
-           (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. Replace it?";
+    std::optional<std::string> text = NotADocument(path);
+    if (text) *text += "Replace it?";
+    return text;
+}
+
+std::optional<std::string> OpenQuestion(const std::string& path) {
+    // A shorter file has no record to open: it fails as it always did.
+    std::optional<std::string> text = NotADocument(path, kDocumentSize);
+    if (text) *text += "Open its first " + std::to_string(kDocumentSize) + " bytes anyway?";
+    return text;
 }
 
 Session::Session(int stepThreads)
@@ -119,12 +140,15 @@ void Session::Remember(const std::string& path) {
 
 void Session::Write(const std::string& path) {
     PackDocument(State, Document);
-    WriteDocument(path, Document);
+    if (IsJsonName(path))
+        common::WriteFileAtomic(path, AtoToJson(Document));
+    else
+        WriteDocument(path, Document);
 }
 
 std::optional<std::string> Session::OpenDocument(const std::string& path) {
     TaonsDocument record = Document;
-    ReadDocument(path, record);
+    ReadDocumentOrJson(path, record);
     Remember(path);
     Document = record;
     State.SpiralMode = false;
@@ -170,7 +194,7 @@ RememberedDocument Session::LoadRememberedDocument() {
     State.SpiralMode = false;
     SetDocumentName(*last);
     if (!common::CanOpenForRead(DocumentName)) return RememberedDocument::Unreadable;
-    ReadDocument(DocumentName, Document);
+    ReadDocumentOrJson(DocumentName, Document);
     DistributeDocument(Document, State);
     RestartTimeline();
     return RememberedDocument::Loaded;
@@ -181,13 +205,18 @@ Session::StartUpResult Session::StartUp(int width, int panTop,
     StartView(View, width, panTop);
     State.SpiralMode = true;
     State.TaonCount = kMaxTaons;
-    StartUpResult result{RememberedDocument::Unreadable, std::nullopt};
-    try {
-        result.found = LoadRememberedDocument();
-    } catch (const common::AppError& e) {
-        // A remembered document that cannot be read (shorter than a record)
-        // is reported; start-up goes on with the easy square.
-        report(e);
+    // With a document on the command line, the spiral until that one is
+    // opened: the remembered one is not even read.
+    StartUpResult result{RememberedDocument::NoneRemembered, std::nullopt};
+    if (!SkipRememberedDocument) {
+        result.found = RememberedDocument::Unreadable;
+        try {
+            result.found = LoadRememberedDocument();
+        } catch (const common::AppError& e) {
+            // A remembered document that cannot be read (shorter than a
+            // record) is reported; start-up goes on with the easy square.
+            report(e);
+        }
     }
     switch (result.found) {
         case RememberedDocument::NoStartFile:
