@@ -94,6 +94,17 @@ def test_engine_steps_as_sphaeron_run(tmp_path, name, steps, switches, options, 
     assert doc.step_count == steps
 
 
+def test_mode_2_steps_with_the_plain_law():
+    """Libration only draws a line: its steps are those of mode 0, not of the Shelloscope law."""
+    src = os.path.join(EXAMPLES, "shell_mode1.ato")
+    ends = {}
+    for mode in (0, 1, 2):
+        doc = sphaeron.load(src)
+        sphaeron.Engine().step(doc, n=40, mode=mode)
+        ends[mode] = doc.tobytes()
+    assert ends[2] == ends[0] and ends[1] != ends[0]
+
+
 def _two_taons():
     """Taons 1 and 2 present, far apart (no force), all parameters 1, dt 1."""
     doc = sphaeron.Document()
