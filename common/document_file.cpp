@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
 
 #include "common/errors.h"
 #include "common/fileio.h"
@@ -23,6 +25,15 @@ constexpr std::size_t kMaxDocumentText = 64u << 20;
 }
 
 }  // namespace
+
+bool IsJsonPath(std::string_view path) {
+    constexpr std::string_view kSuffix = ".json";
+    if (path.size() < kSuffix.size()) return false;
+    std::string_view end = path.substr(path.size() - kSuffix.size());
+    for (std::size_t i = 0; i < kSuffix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(end[i])) != kSuffix[i]) return false;
+    return true;
+}
 
 bool LooksLikeJson(std::string_view bytes, std::size_t recordSize) {
     std::size_t i = 0;
@@ -73,6 +84,23 @@ DocumentFile ReadDocumentFile(const std::string& path, std::size_t recordSize, c
     if (got < recordSize) CannotRead(path, 0, kReadBeyondEndText);
     doc.bytes.resize(recordSize);
     return doc;
+}
+
+std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& program,
+                         const std::string& ask) {
+    std::string size = std::to_string(bytes);
+    for (std::size_t i = size.size(); i > 3; i -= 3) size.insert(i - 3, ",");
+    return "'" + std::filesystem::path(path).filename().string() + "' is " + size +
+           (bytes == 1 ? " byte" : " bytes") + " long and is not a " + program + " document. " + ask;
+}
+
+std::optional<std::string> ReplaceQuestion(const std::string& path, std::size_t recordSize,
+                                           const std::string& program) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size == recordSize) return std::nullopt;
+    return SizeQuestion(path, size, program, "Replace it?");
 }
 
 }  // namespace common

@@ -5,12 +5,18 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
+#include "common/document_file.h"
+#include "common/errors.h"
 #include "common/fileio.h"
+#include "common/json_fields.h"
+#include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_state.h"
-#include "duoplex/core/planar_step.h"
+#include "duoplex/session/session.h"
 #include "python/binding_support.h"
 
 namespace pyduoplex {
@@ -23,7 +29,8 @@ using pyext::CopyExt;
 using Lock = std::lock_guard<std::mutex>;
 
 struct State {
-    duoplex::PlanarState s;
+    // No timeline; a fault keeps the state before the faulting step.
+    duoplex::Session session{duoplex::FaultKeeps::StateBeforeStep, 0};
     std::mutex busy;  // held by a run in progress, and by every accessor
     std::string path;
 };
@@ -39,7 +46,7 @@ py::array Get(State& st, const Field (&fields)[N]) {
     Lock lock(st.busy);
     for (int k = 1; k <= duoplex::kGravons; ++k)
         for (std::size_t f = 0; f < N; ++f) {
-            long double v = duoplex::Value(st.s, fields[f], k);
+            long double v = duoplex::Value(st.session.State(), fields[f], k);
             CopyExt(&o(k - 1, static_cast<py::ssize_t>(f)), &v);
         }
     out.attr("flags").attr("writeable") = false;  // a snapshot: assign a whole array to change the state
@@ -52,8 +59,11 @@ void Set(State& st, py::handle value, const char* what, const Field (&fields)[N]
     auto v = a.unchecked<2>();
     Lock lock(st.busy);
     for (int k = 1; k <= duoplex::kGravons; ++k)
-        for (std::size_t f = 0; f < N; ++f)
-            CopyExt(&duoplex::Value(st.s, fields[f], k), &v(k - 1, static_cast<py::ssize_t>(f)));
+        for (std::size_t f = 0; f < N; ++f) {
+            long double value;
+            CopyExt(&value, &v(k - 1, static_cast<py::ssize_t>(f)));
+            st.session.SetValue(fields[f], k, value);
+        }
 }
 
 duoplex::FunctionChoice Function(const std::string& name) {
@@ -65,59 +75,120 @@ duoplex::FunctionChoice Function(const std::string& name) {
 }
 
 std::unique_ptr<State> NewState(bool newValues) {
-    auto st = std::make_unique<State>();
-    if (newValues)
-        duoplex::ResetToNewValues(st->s);
-    else
-        duoplex::ResetToStartValues(st->s);
+    auto st = std::make_unique<State>();  // the start-up values
+    if (newValues) {
+        duoplex::PlanarState s;
+        duoplex::ResetToNewValues(s);
+        st->session.Replace(s, 0);
+    }
     return st;
 }
 
 std::unique_ptr<State> Configuration(const std::string& name, bool three) {
-    auto c = duoplex::RefreshConfiguration(Function(name), three);
-    if (!c) throw py::value_error("'" + name + "' has no built-in configuration: it starts from typed values");
+    duoplex::FunctionChoice f = Function(name);
+    if (!duoplex::RefreshConfiguration(f, three))
+        throw py::value_error("'" + name + "' has no built-in configuration: it starts from typed values");
     auto st = std::make_unique<State>();
-    duoplex::ApplyConfiguration(st->s, *c);
-    st->s.DT = c->DT;
+    st->session.UseConfiguration(f, three);
     return st;
 }
 
-std::unique_ptr<State> Load(const std::filesystem::path& file) {
+std::unique_ptr<State> Load(const std::filesystem::path& file, bool anySize) {
     std::string path = file.string();
+    duoplex::GravBytes record{};
+    try {
+        // A record of exactly 256 bytes (any_size: the first 256 bytes of a
+        // longer file, as the window reads it) or the JSON form.
+        duoplex::ReadAnyGrav(path, record, anySize);
+    } catch (const common::JsonFieldError& e) {
+        throw py::value_error(e.what());
+    } catch (const common::FileError&) {
+        throw;
+    } catch (const common::AppError& e) {  // a folder, a file of another size
+        throw common::FileError(e.what(), 0);
+    }
     auto st = std::make_unique<State>();
-    duoplex::LoadDocument(path, st->s);
+    st->session.UseRecord(record);
     st->path = path;
     return st;
 }
 
 duoplex::GravBytes Record(State& st) {
     Lock lock(st.busy);
-    return duoplex::EncodeGravRecord(duoplex::RecordOfState(st.s));
+    return st.session.Record();
 }
 
 void Save(State& st, const std::filesystem::path& file) {
     std::string path = file.string();
     duoplex::GravBytes bytes = Record(st);
-    common::WriteFileAtomic(path, bytes.data(), bytes.size(), "duoplex");
+    if (common::IsJsonPath(path))
+        common::WriteFileAtomic(path, duoplex::GravToJson(bytes), "duoplex");
+    else
+        common::WriteFileAtomic(path, bytes.data(), bytes.size(), "duoplex");
     st.path = path;
 }
 
 std::unique_ptr<State> Copy(State& st) {
     auto out = std::make_unique<State>();
     Lock lock(st.busy);
-    out->s = st.s;
+    out->session.Replace(st.session.State(), st.session.Steps());
     out->path = st.path;
     return out;
 }
 
+// Between two steps of a run, about every 100 ms: lets the state go for
+// other threads and looks for signals (Ctrl-C); a signal's exception ends
+// the run after the step made.
+class SignalCheck : public duoplex::RunObserver {
+public:
+    SignalCheck(std::unique_lock<std::mutex>& held, duoplex::Session& session, std::uint64_t steps)
+        : held_(held), session_(session), steps_(steps) {}
+
+    void Committed(const duoplex::CommittedStep&) override {
+        constexpr auto kCheckEvery = std::chrono::milliseconds(100);
+        if (++done_ == steps_ || std::chrono::steady_clock::now() - lastCheck_ <= kCheckEvery) return;
+        // The state is free while the interpreter lock is taken, so that no
+        // thread waits for one while holding the other.
+        held_.unlock();
+        {
+            py::gil_scoped_acquire locked;
+            if (PyErr_CheckSignals() != 0) PyErr_Fetch(&pending[0], &pending[1], &pending[2]);
+        }
+        held_.lock();
+        if (pending[0]) session_.RequestStop();
+        lastCheck_ = std::chrono::steady_clock::now();
+    }
+
+    PyObject* pending[3] = {nullptr, nullptr, nullptr};
+
+private:
+    std::unique_lock<std::mutex>& held_;
+    duoplex::Session& session_;
+    std::uint64_t steps_, done_ = 0;
+    std::chrono::steady_clock::time_point lastCheck_ = std::chrono::steady_clock::now();
+};
+
 void Step(State& st, long long n, const std::string& function, bool three, int brake) {
     if (n < 0) throw py::value_error("n must be 0 or more");
     if (brake < 1 || brake > duoplex::kBrakeCount) throw py::value_error("brake must be 1 to 5");
-    duoplex::StepSettings settings;
-    settings.function = Function(function);
-    settings.twoGravonPass = !three;
-    settings.brake = brake;
-    pyext::RunSteps(nullptr, st.busy, n, [&] { duoplex::DoStep(st.s, settings); }, [] {});
+    const duoplex::StepSettings settings{Function(function), !three, brake};
+    if (n == 0) return;
+    duoplex::RunResult result;
+    PyObject* pending[3] = {nullptr, nullptr, nullptr};
+    {
+        py::gil_scoped_release unlocked;
+        std::unique_lock<std::mutex> held(st.busy);
+        pyext::ExactArithmetic exact;
+        st.session.SetSettings(settings);
+        SignalCheck check(held, st.session, static_cast<std::uint64_t>(n));
+        result = st.session.Run(static_cast<std::uint64_t>(n), &check);
+        std::copy(std::begin(check.pending), std::end(check.pending), pending);
+    }
+    if (pending[0]) {
+        PyErr_Restore(pending[0], pending[1], pending[2]);
+        throw py::error_already_set();
+    }
+    if (result.faulted) pyext::RaiseFloatError(result.fault, static_cast<long long>(result.faultStep));
 }
 
 }  // namespace
@@ -134,7 +205,8 @@ PYBIND11_MODULE(duoplex, m) {
                       "Arrays read from it are snapshots (read-only); assign a whole array to change it.")
         .def(py::init([] { return NewState(false); }))
         .def("save", &Save, py::arg("path"),
-             "Writes the state as a 256-byte .grav record, with the 6 unused bytes of the file read.")
+             "Writes the state as a 256-byte .grav record, with the 6 unused bytes of the file read,\n"
+             "or its JSON form when the name ends in .json.")
         .def("tobytes", [](State& st) {
             duoplex::GravBytes b = Record(st);
             return py::bytes(reinterpret_cast<const char*>(b.data()), b.size());
@@ -156,23 +228,30 @@ PYBIND11_MODULE(duoplex, m) {
             [](State& st, py::handle v) { Set(st, v, "velocities", kVelocityFields); },
             "SpeedX, SpeedY of gravons 1 .. 3 as a (3, 2) numpy.longdouble array.")
         .def_property(
-            "dt", [](State& st) { Lock lock(st.busy); return pyext::RealScalar(st.s.DT); },
+            "dt", [](State& st) { Lock lock(st.busy); return pyext::RealScalar(st.session.State().DT); },
             [](State& st, py::handle v) {
                 long double dt = pyext::ToReal(v, "dt");
                 Lock lock(st.busy);
-                CopyExt(&st.s.DT, &dt);
+                st.session.SetDT(dt);
             },
             "The time step (numpy.longdouble; a str is read as exact decimal text).")
         .def_property(
-            "step_count", [](State& st) { Lock lock(st.busy); return st.s.StepCount; },
-            [](State& st, std::int32_t n) { Lock lock(st.busy); st.s.StepCount = n; })
+            "step_count", [](State& st) { Lock lock(st.busy); return st.session.State().StepCount; },
+            [](State& st, std::int32_t n) { Lock lock(st.busy); st.session.SetSteps(static_cast<std::uint32_t>(n)); },
+            "Steps made, as the window's counter shows them: the low 32 bits of `steps` as a signed number.")
+        .def_property(
+            "steps", [](State& st) { Lock lock(st.busy); return st.session.Steps(); },
+            [](State& st, std::uint64_t n) { Lock lock(st.busy); st.session.SetSteps(n); },
+            "Steps made, counted in 64 bits.")
         .def("__repr__", [](State& st) {
             Lock lock(st.busy);
             return "<duoplex.State " + (st.path.empty() ? std::string("(new)") : "'" + st.path + "'") + ", step " +
-                   std::to_string(st.s.StepCount) + ">";
+                   std::to_string(st.session.State().StepCount) + ">";
         });
 
-    m.def("load", &Load, py::arg("path"), "Reads a .grav document (the first 256 bytes of the file).");
+    m.def("load", &Load, py::arg("path"), py::arg("any_size") = false,
+          "Reads a .grav document: a 256-byte record or its JSON form (told apart by content). A file\n"
+          "of another size raises FileError naming its size; any_size=True reads the first 256 bytes.");
     m.def("new_state", [] { return NewState(true); }, "The values of the menu command \"New\".");
     m.def("configuration", &Configuration, py::arg("function"), py::arg("three") = false,
           "The built-in start configuration of a function and its time step, as \"Refresh\" loads\n"

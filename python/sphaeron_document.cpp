@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/json_fields.h"
@@ -145,7 +146,7 @@ void Save(Document& d, const std::filesystem::path& file) {
         sphaeron::PackDocument(d.state, d.record);
         record = d.record;
     }
-    if (sphaeron::IsJsonName(path))
+    if (common::IsJsonPath(path))
         common::WriteFileAtomic(path, sphaeron::AtoToJson(record));
     else
         sphaeron::WriteDocument(path, record);

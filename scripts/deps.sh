@@ -2,12 +2,15 @@
 # Installs the Debian packages the build and the tests need, if missing.
 # Prints one line per stage; apt's own output goes to a log shown on failure.
 set -euo pipefail
+# help2man makes the manual pages; dpkg-dev (dpkg-shlibdeps) and file let
+# CPack find the package's dependencies; lintian checks the package.
 # qt6-charts-dev does not pull in libqt6opengl6-dev, which its CMake package needs.
 packages=(cmake g++ make pkg-config ccache
           qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           libcli11-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
+          help2man dpkg-dev file lintian
           ${EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do

@@ -5,23 +5,24 @@
 //               [--dt X] [--any-size]
 //
 // IN is a .grav record or its JSON form (told apart by content); OUT ending
-// in .json gets the JSON form. --set changes a value of the starting record
+// in .json (any case) gets the JSON form. --set changes a value of the starting record
 // before the first step.
 //
 // Exit codes: 0 done, 2 bad arguments or files (nothing written), 3 an
-// arithmetic fault in a step (OUT then holds the state committed at it).
+// arithmetic fault in a step (OUT then holds the state committed before it).
 // The output is written beside its target and put in place at the end, so a
 // run that ends with 2 leaves no file.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/exact_text.h"
 #include "common/numtext.h"
 #include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_state.h"
-#include "duoplex/core/planar_step.h"
+#include "duoplex/session/session.h"
 #include "tools/duoplex_run_options.h"
 #include "tools/run_outputs.h"
 
@@ -34,26 +35,17 @@ using namespace duoplex;
     std::exit(2);
 }
 
-bool IsJsonPath(const std::string& path) {
-    return path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
-}
-
-void PrintState(const PlanarState& s, long long steps) {
-    std::printf("steps %lld\n", steps);
+void PrintState(const PlanarState& s, unsigned long long steps) {
+    std::printf("steps %llu\n", steps);
     for (int k = 1; k <= kGravons; ++k)
         std::printf("gravon %d: x %s, y %s, speed x %s, speed y %s\n", k, common::FormatReal(s.X[k], '.').c_str(),
                     common::FormatReal(s.Y[k], '.').c_str(), common::FormatReal(s.SpeedX[k], '.').c_str(),
                     common::FormatReal(s.SpeedY[k], '.').c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    RunOptions o = ParseRunOptions(argc, argv);
-
-    // The starting record: the document's, or a built-in configuration with
-    // zero unused bytes.
-    PlanarState s;
+// The starting state: the document's record (its unused bytes go to the
+// output) or a built-in configuration, then --set and --dt.
+void SetUp(Session& session, const RunOptions& o) {
     if (!o.in.empty()) {
         GravBytes record{};
         try {
@@ -61,26 +53,26 @@ int main(int argc, char** argv) {
         } catch (const common::AppError& e) {
             Fail(e.what());
         }
-        s.Snapshot = record;  // the output carries its unused bytes
-        TakeRecordValues(s, DecodeGravRecord(record));
+        session.UseRecord(record);
     }
-    FunctionChoice function = FunctionChoice::F_PE;
-    if (o.config) {
-        function = *o.config;
-        if (auto c = RefreshConfiguration(*o.config, o.three)) {
-            ApplyConfiguration(s, *c);
-            s.DT = c->DT;
-        } else {
-            s.DT = kGravoNewDT;  // GravoNew: the document's gravons as they are
-        }
-    }
-    if (o.function) function = *o.function;
+    if (o.config) session.UseConfiguration(*o.config, o.three);  // GravoNew: the document's gravons
     if (!o.sets.empty()) {
-        GravBytes bytes = EncodeGravRecord(RecordOfState(s));
+        GravBytes bytes = session.Record();
         for (const auto& [offset, text] : o.sets) common::ParseExactText(text, bytes.data() + offset);
-        TakeRecordValues(s, DecodeGravRecord(bytes));
+        session.TakeValues(bytes);
     }
-    if (o.dt) s.DT = *o.dt;
+    if (o.dt) session.SetDT(*o.dt);
+    FunctionChoice function = o.config ? *o.config : FunctionChoice::F_PE;
+    if (o.function) function = *o.function;
+    session.SetSettings(StepSettings{function, !o.three, o.brake});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunOptions o = ParseRunOptions(argc, argv);
+    Session session(FaultKeeps::StateBeforeStep, 0);  // no timeline
+    SetUp(session, o);
 
     tools::RunOutputs outputs;
     int outId = -1;
@@ -92,30 +84,21 @@ int main(int argc, char** argv) {
         }
     }
 
-    StepSettings st{function, !o.three, o.brake};
-    int code = 0;
-    long long done = 0;
-    for (long long k = 1; k <= o.steps; ++k) {
-        try {
-            DoStep(s, st);
-        } catch (const common::FloatError& e) {
-            std::fprintf(stderr, "step %lld: %s\n", k, e.what());
-            code = 3;
-            break;
-        }
-        done = k;
-    }
+    RunResult result;
+    if (o.steps > 0) result = session.Run(static_cast<std::uint64_t>(o.steps), nullptr);
+    if (result.faulted) std::fprintf(stderr, "step %llu: %s\n", static_cast<unsigned long long>(result.faultStep),
+                                       result.fault.c_str());
 
     if (outId >= 0) {
         try {
-            GravBytes bytes = EncodeGravRecord(RecordOfState(s));
-            outputs.Write(outId, IsJsonPath(o.out) ? GravToJson(bytes) : std::string(bytes.begin(), bytes.end()));
+            GravBytes bytes = session.Record();
+            outputs.Write(outId, common::IsJsonPath(o.out) ? GravToJson(bytes) : std::string(bytes.begin(), bytes.end()));
             outputs.Commit();
         } catch (const common::AppError& e) {
             outputs.Discard();
             Fail(e.what());
         }
     }
-    PrintState(s, done);
-    return code;
+    PrintState(session.State(), static_cast<unsigned long long>(result.steps));
+    return result.faulted ? 3 : 0;
 }

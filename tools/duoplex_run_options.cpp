@@ -53,6 +53,14 @@ std::string ShortCaption(FunctionChoice f) {
     return caption.rfind(prefix, 0) == 0 ? caption.substr(prefix.size()) : caption;
 }
 
+// Lower case without any blanks: "PE_PES" and "PE_ PES" alike.
+std::string Compact(std::string_view text) {
+    std::string out;
+    for (char c : Normalised(text))
+        if (c != ' ') out += c;
+    return out;
+}
+
 // "NAME=VALUE" into the value's offset; the value must read.
 std::pair<std::size_t, std::string> ParseSet(const std::string& text) {
     std::size_t eq = text.find('=');
@@ -72,13 +80,13 @@ std::pair<std::size_t, std::string> ParseSet(const std::string& text) {
 
 FunctionChoice FunctionFromText(const std::string& option, std::string_view text) {
     if (auto f = FunctionFromName(text)) return *f;
-    const std::string wanted = Normalised(text);
+    const std::string wanted = Compact(text);
     std::vector<FunctionChoice> starts;
     for (FunctionChoice f : kAllFunctions) {
-        if (wanted == Normalised(FunctionName(f)) || wanted == Normalised(FunctionCaption(f)) ||
-            wanted == ShortCaption(f))
+        if (wanted == Compact(FunctionName(f)) || wanted == Compact(FunctionCaption(f)) ||
+            wanted == Compact(ShortCaption(f)))
             return f;
-        if (!wanted.empty() && ShortCaption(f).rfind(wanted, 0) == 0) starts.push_back(f);
+        if (!wanted.empty() && Compact(ShortCaption(f)).rfind(wanted, 0) == 0) starts.push_back(f);
     }
     if (starts.size() == 1) return starts.front();
     std::string names;

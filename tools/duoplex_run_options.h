@@ -30,7 +30,8 @@ RunOptions ParseRunOptions(int argc, char** argv);
 
 // A function by its control name ("F_PES_Swi") or by the window's caption,
 // whole or without "Functions " ("PES - Swifter", "PE1"), in any case and
-// spacing; the start of a caption will do where only one caption starts so.
+// with any spacing ("PE_PES" for "PE_ PES"); the start of a caption will do
+// where only one caption starts so.
 // Throws CLI::ValidationError naming the choices.
 FunctionChoice FunctionFromText(const std::string& option, std::string_view text);
 

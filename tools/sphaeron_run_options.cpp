@@ -48,10 +48,6 @@ std::pair<int, std::string> ParseSet(const std::string& text) {
 
 }  // namespace
 
-bool IsJsonPath(const std::string& path) {
-    return path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".json") == 0;
-}
-
 RunOptions ParseRunOptions(int argc, char** argv) {
     RunOptions o;
     CLI::App app(kDescription, kProgram);

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/document_file.h"
 #include "sphaeron/view/view.h"
 
 namespace sphaeron {
@@ -37,6 +38,6 @@ struct RunOptions {
 RunOptions ParseRunOptions(int argc, char** argv);
 
 // True when the path names the JSON form (it ends in ".json", any case).
-bool IsJsonPath(const std::string& path);
+using common::IsJsonPath;
 
 }  // namespace sphaeron

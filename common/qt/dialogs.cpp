@@ -71,7 +71,9 @@ QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArr
 
 char DecimalSeparator() {
     const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? '.' : point.at(0).toLatin1();
+    // A separator outside Latin-1 (toLatin1 gives 0) is read as the dot.
+    const char c = point.isEmpty() ? '.' : point.at(0).toLatin1();
+    return c == 0 ? '.' : c;
 }
 
 std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QString& filter, const QString& defaultExt) {

@@ -26,8 +26,8 @@ public:
     virtual void Information(QWidget* parent, const QString& text) = 0;
     // Confirmation box (caption "Confirm") with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
-    // The same with No as the default button, for a question whose Yes
-    // risks misreading or losing data. Scripted dialogs answer it as Confirm.
+    // The same with No as the default button, for questions where Yes is
+    // the unusual answer.
     virtual bool ConfirmDefaultNo(QWidget* parent, const QString& text) { return Confirm(parent, text); }
     // The box of the failure handler: the failure's text and OK.
     virtual void Failure(QWidget* parent, const QString& text) = 0;
@@ -71,7 +71,7 @@ std::string FilePath(const QString& name);
 QString DisplayPath(const std::string& path);
 
 // The decimal separator of the user's locale, as numbers are typed and
-// shown ('.' when the locale names none).
+// shown ('.' when the locale names none, or one outside Latin-1).
 char DecimalSeparator();
 
 }  // namespace common::qt

@@ -1,5 +1,6 @@
 #include "common/qt/guarded_app.h"
 
+#include <QMainWindow>
 #include <QWidget>
 
 namespace common::qt {
@@ -8,8 +9,16 @@ void ReportFailure(Dialogs& dialogs, QWidget* parent, const std::exception& fail
     ReportFailure(dialogs, parent, failure.what());
 }
 
+QWidget* FailureParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) return w;
+    return nullptr;
+}
+
 void ReportFailure(Dialogs& dialogs, QWidget* parent, const char* text) {
-    dialogs.Failure(parent, QString::fromUtf8(text));
+    dialogs.Failure(parent ? parent : FailureParent(), QString::fromUtf8(text));
 }
 
 GuardedApplication::GuardedApplication(int& argc, char** argv, const QString& name, Dialogs& dialogs)

@@ -10,21 +10,30 @@
 
 namespace common::qt {
 
-// Shows the failure's text in the failure box over `parent`.
+// Where a failure box stands when no window is named: over the modal
+// dialog in use, or else the active window, or else the main window (which
+// gets the keyboard back afterwards).
+QWidget* FailureParent();
+
+// Shows the failure's text in the failure box over `parent` (null: over
+// FailureParent() at that moment).
 void ReportFailure(Dialogs& dialogs, QWidget* parent, const std::exception& failure);
 void ReportFailure(Dialogs& dialogs, QWidget* parent, const char* text);
 
-// Runs a handler; a failure ends it at that point and is reported. Handlers
-// called by Qt are wrapped in this so that no exception crosses Qt's frames.
+// Runs a handler; a failure ends it at that point and is reported over
+// `parent` as ReportFailure does. Handlers called by Qt are wrapped in this
+// so that no exception crosses Qt's frames. False when the handler failed.
 template <class Handler>
-void Guarded(Dialogs& dialogs, QWidget* parent, Handler&& handler) {
+bool Guarded(Dialogs& dialogs, QWidget* parent, Handler&& handler) {
     try {
         std::forward<Handler>(handler)();
+        return true;
     } catch (const std::exception& failure) {
         ReportFailure(dialogs, parent, failure);
     } catch (...) {
         ReportFailure(dialogs, parent, "Unknown failure");
     }
+    return false;
 }
 
 // The application object: its event dispatch is the last line of the failure

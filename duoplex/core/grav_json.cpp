@@ -1,11 +1,14 @@
 #include "duoplex/core/grav_json.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
 #include "common/document_file.h"
+#include "common/errors.h"
 #include "common/ext80.h"
+#include "common/fileio.h"
 #include "common/json_fields.h"
 
 namespace duoplex {
@@ -13,6 +16,24 @@ namespace duoplex {
 namespace {
 
 using common::Json;
+
+// Longest file the window reads whole to see whether it is the JSON form.
+constexpr std::uint64_t kMaxJsonText = 64u << 20;
+
+// The size of a regular file; none for anything else.
+std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+GravBytes FromJson(const std::string& path, const std::string& text) {
+    try {
+        return GravFromJson(text);
+    } catch (const common::JsonFieldError& e) {
+        throw common::JsonFieldError("'" + path + "': " + e.what());
+    }
+}
 
 const char* const kFieldKeys[kFieldCount] = {"A", "B", "C", "D", "X", "Y", "SpeedX", "SpeedY"};
 
@@ -37,7 +58,7 @@ std::string GravToJson(const GravBytes& record) {
     const unsigned char* bytes = record.data();
     Json j;
     j["format"] = kGravJsonFormat;
-    j["DT"] = common::RealValue(bytes + kDTOffset);
+    j["dt"] = common::RealValue(bytes + kDTOffset);
     Json gravons = Json::array();
     for (int k = 1; k <= kGravons; ++k) {
         Json g;
@@ -51,12 +72,14 @@ std::string GravToJson(const GravBytes& record) {
 
 GravBytes GravFromJson(const std::string& text) {
     Json j = common::ParseJsonDocument(text);
-    common::ExpectObject(j, "", {"format", "DT", "gravons", "unused"});
+    common::ExpectObject(j, "", {"format", "dt", "DT", "gravons", "unused"});
     common::ExpectString(j, "", "format", kGravJsonFormat);
 
     GravBytes record{};
     unsigned char* bytes = record.data();
-    common::ReadReal(j, "", "DT", bytes + kDTOffset);
+    // "dt" as the other program spells it; "DT" as earlier files have it.
+    if (j.contains("dt") && j.contains("DT")) common::ThrowFieldError("dt", "given twice, as dt and DT");
+    common::ReadReal(j, "", j.contains("DT") ? "DT" : "dt", bytes + kDTOffset);
     const Json& gravons = common::Required(j, "", "gravons");
     common::ExpectArray(gravons, "gravons", kGravons);
     for (int k = 1; k <= kGravons; ++k) {
@@ -69,17 +92,44 @@ GravBytes GravFromJson(const std::string& text) {
     return record;
 }
 
+void LoadDocument(const std::string& path, PlanarState& s) {
+    GravBytes bytes{};
+    std::optional<std::uint64_t> size = RegularFileSize(path);
+    if (size && *size <= kMaxJsonText) {
+        std::string text = common::ReadWholeFile(path);
+        if (common::LooksLikeJson(text, kGravRecordSize)) {
+            bytes = FromJson(path, text);
+        } else {
+            if (text.size() < kGravRecordSize) throw common::FileError(common::kReadBeyondEndText, 0);
+            std::memcpy(bytes.data(), text.data(), kGravRecordSize);
+        }
+    } else {
+        common::ReadRecord(path, bytes.data(), bytes.size());
+    }
+    s.Snapshot = bytes;  // nothing changes before here
+    TakeRecordValues(s, DecodeGravRecord(bytes));
+}
+
+std::optional<std::string> OpenQuestion(const std::string& path) {
+    std::optional<std::uint64_t> size = RegularFileSize(path);
+    if (!size || *size <= kGravRecordSize) return std::nullopt;
+    if (*size <= kMaxJsonText) {
+        try {
+            if (common::LooksLikeJson(common::ReadWholeFile(path), kGravRecordSize)) return std::nullopt;
+        } catch (const common::AppError&) {
+            return std::nullopt;  // the read reports it
+        }
+    }
+    return SizeQuestion(path, *size, "Open its first 256 bytes anyway?");
+}
+
 bool ReadAnyGrav(const std::string& path, GravBytes& record, bool anySize) {
     common::DocumentFile file = common::ReadDocumentFile(path, kGravRecordSize, ".grav", anySize);
     if (!file.json) {
         std::memcpy(record.data(), file.bytes.data(), kGravRecordSize);
         return false;
     }
-    try {
-        record = GravFromJson(file.bytes);
-    } catch (const common::JsonFieldError& e) {
-        throw common::JsonFieldError("'" + path + "': " + e.what());
-    }
+    record = FromJson(path, file.bytes);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/document_file.h"
 #include "common/ext80.h"
 #include "common/fileio.h"
 
@@ -105,29 +106,16 @@ void ShowRecordedState(PlanarState& s, const unsigned char* recorded, std::int64
     s.StepCount = static_cast<std::int32_t>(step);
 }
 
-void LoadDocument(const std::string& path, PlanarState& s) {
-    GravBytes bytes{};
-    common::ReadRecord(path, bytes.data(), bytes.size());  // throws before anything changes
-    s.Snapshot = bytes;
-    TakeRecordValues(s, DecodeGravRecord(bytes));
-}
-
 void SaveDocument(const std::string& path, const PlanarState& s) {
     common::WriteFileAtomic(path, s.Snapshot.data(), s.Snapshot.size(), "duoplex");
 }
 
+std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& ask) {
+    return common::SizeQuestion(path, bytes, "Duoplex", ask);
+}
+
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) == kGravRecordSize) return std::nullopt;
-    std::string digits = std::to_string(st.st_size), size;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) size += ',';
-        size += digits[i];
-    }
-    std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return "'" + name + "' is " + size + (st.st_size == 1 ? " byte" : " bytes") +
-           " long and is not a Duoplex document. Replace it?";
+    return common::ReplaceQuestion(path, kGravRecordSize, "Duoplex");
 }
 
 std::optional<StartConfiguration> RefreshConfiguration(FunctionChoice f, bool threeGravons) {
@@ -184,6 +172,13 @@ void ApplyConfiguration(PlanarState& s, const StartConfiguration& c) {
         const StartConfiguration::Gravon& g = c.g[k - 1];
         SetGravon(s, k, g.A, g.B, g.C, g.D, g.X, g.Y);
     }
+}
+
+bool LoadStartConfiguration(PlanarState& s, FunctionChoice f, bool threeGravons) {
+    std::optional<StartConfiguration> c = RefreshConfiguration(f, threeGravons);
+    if (c) ApplyConfiguration(s, *c);
+    s.DT = c ? c->DT : kGravoNewDT;
+    return c.has_value();
 }
 
 }  // namespace duoplex

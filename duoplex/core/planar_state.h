@@ -71,8 +71,10 @@ GravBytes RecordedState(const PlanarState& s);
 // document snapshot, so that "Save as ..." writes the state shown.
 void ShowRecordedState(PlanarState& s, const unsigned char* recorded, std::int64_t step);
 
-// Reads the first 256 bytes of the file (opened read-only) into the
-// snapshot and the values into the state. A failure changes nothing.
+// Reads the document as the window opens it into the snapshot and the
+// values into the state: the JSON form (told apart by content), else the
+// first 256 bytes of the file (opened read-only). A failure changes nothing.
+// (grav_json.cpp)
 void LoadDocument(const std::string& path, PlanarState& s);
 // Writes the snapshot, replacing the file only once it is completely written.
 void SaveDocument(const std::string& path, const PlanarState& s);
@@ -82,6 +84,9 @@ void SaveDocument(const std::string& path, const PlanarState& s);
 // long and is not a Duoplex document. Replace it?" (the name without its
 // folder). None when there is no such file.
 std::optional<std::string> ReplaceQuestion(const std::string& path);
+// "'<name>' is <bytes, with thousands commas> bytes long and is not a
+// Duoplex document. <ask>"
+std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& ask);
 
 // One start configuration of "Refresh". Speeds are 0 in all of them.
 struct StartConfiguration {
@@ -100,5 +105,10 @@ constexpr long double kGravoNewDT = 0.005L;
 // A, B, C, D, X, Y of the three gravons from the configuration, speeds 0;
 // DT is left to the caller.
 void ApplyConfiguration(PlanarState& s, const StartConfiguration& c);
+
+// The start configuration of the function and its time step, as the tools
+// start from it; GravoNew keeps the gravons and takes kGravoNewDT. False for
+// GravoNew.
+bool LoadStartConfiguration(PlanarState& s, FunctionChoice f, bool threeGravons);
 
 }  // namespace duoplex

@@ -115,11 +115,20 @@ void IntegrationPass(PlanarState& s, int n, bool brakeBothAxes, const StepSettin
     }
 }
 
-void DoStep(PlanarState& s, const StepSettings& st) {
+void DoPasses(PlanarState& s, const StepSettings& st) {
     if (st.twoGravonPass) IntegrationPass(s, 2, true, st);
     IntegrationPass(s, MovedGravons(st.function), false, st);
-    // A 32-bit counter that wraps like the one shown.
-    s.StepCount = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.StepCount) + 1u);
+}
+
+std::int32_t ShownStepCount(std::uint64_t steps) {
+    // The low 32 bits as a two's complement number (C++20 defines the
+    // conversion as modular).
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(steps));
+}
+
+void DoStep(PlanarState& s, const StepSettings& st) {
+    DoPasses(s, st);
+    s.StepCount = ShownStepCount(static_cast<std::uint32_t>(s.StepCount) + 1u);
 }
 
 }  // namespace duoplex

@@ -5,6 +5,8 @@
 //
 // Every expression keeps the written order and grouping, in extended
 // precision, so that anyone evaluating the same formulas gets the same bits.
+#include <cstdint>
+
 #include "common/checked_real.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
@@ -36,6 +38,15 @@ long double BrakeFactor(int brake);
 // at the start of the pass. A floating-point fault throws FloatError with its
 // text and commits nothing.
 void IntegrationPass(PlanarState& s, int n, bool brakeBothAxes, const StepSettings& st);
+
+// The passes of one step: the two-gravon pass when switched on, then the
+// function pass. A fault in the function pass leaves the two-gravon pass
+// committed.
+void DoPasses(PlanarState& s, const StepSettings& st);
+
+// The step count the window shows (`StepCount`, 32 bits with sign) for a
+// count of steps: it wraps round at 2^32, 2^31 showing as -2^31.
+std::int32_t ShownStepCount(std::uint64_t steps);
 
 // One step of a run without drawing: the two-gravon pass when switched on,
 // then the function pass, then the step count. A fault in the function pass

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     common::qt::GuardedApplication app(argc, argv, QString::fromLatin1(kTitle), dialogs);
     const common::WindowArguments args = common::ReadWindowArguments(argc, argv, line);
     TMainForm form(dialogs);
-    form.Timeline.SetBudget(args.timelineBytes);
+    form.Session.SetTimelineBudget(args.timelineBytes);
     form.show();
     if (args.document) form.OpenDocument(common::qt::DisplayPath(*args.document));
     return app.exec();

@@ -23,7 +23,7 @@
 #include <QTabWidget>
 
 #include "common/numtext.h"
-#include "duoplex/core/planar_step.h"
+#include "common/errors.h"
 
 namespace duoplex::forms {
 
@@ -63,10 +63,20 @@ QIcon Glyph(bool check) {
     return QIcon(pm);
 }
 
-char LocaleSeparator() {
-    QString point = QLocale().decimalPoint();
-    char c = point.isEmpty() ? '.' : point.at(0).toLatin1();
-    return c == 0 ? '.' : c;
+char LocaleSeparator() { return common::qt::DecimalSeparator(); }
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(x, y, w, 16);
+    return l;
+}
+
+QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
+    auto* r = new QRadioButton(text, parent);
+    r->setObjectName(QString::fromLatin1(name));
+    r->setGeometry(x, y, w, 18);
+    return r;
 }
 
 QString GravFilter() { return QString::fromLatin1(kGravFilter); }
@@ -119,20 +129,7 @@ void TMainForm::BuildControls() {
     QFont font = this->font();
     font.setPixelSize(11);
     setFont(font);
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    New1 = file->addAction(QStringLiteral("New"));
-    New1->setShortcut(QKeySequence(Qt::Key_F2));
-    Open1 = file->addAction(QStringLiteral("Open"));
-    Open1->setShortcut(QKeySequence(Qt::Key_F3));
-    Save1 = file->addAction(QStringLiteral("Save as ..."));
-    file->addSeparator();
-    Exit1 = file->addAction(QStringLiteral("Exit"));
-    Exit1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
-    connect(New1, &QAction::triggered, this, [this] { New1Click(); });
-    connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
-    connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
-    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    BuildMenu();
 
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
@@ -150,26 +147,43 @@ void TMainForm::BuildControls() {
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setAutoFillBackground(true);
 
-    auto label = [&](QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-        auto* l = new QLabel(text, parent);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(x, y, w, 16);
-        return l;
-    };
-    auto radio = [&](QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-        auto* r = new QRadioButton(text, parent);
-        r->setObjectName(QString::fromLatin1(name));
-        r->setGeometry(x, y, w, 18);
-        return r;
-    };
+    BuildTimeAndStep();
+    BuildBrakeAndScale();
+    BuildRunIndicator();
+    BuildGravonPages();
+    BuildFunctions();
+    BuildRunButtons();
+    // The run settings follow the radio buttons, also during a run.
+    for (QRadioButton* b : {Brake1, Brake2, Brake3, Brake4, Brake5, TwoGravons, ThreeGravons})
+        connect(b, &QRadioButton::toggled, this, [this] { PassSettings(); });
+    for (FunctionChoice f : kAllFunctions)
+        connect(FunctionButton(f), &QRadioButton::toggled, this, [this] { PassSettings(); });
+    PassSettings();
+}
 
-    // Time and time step.
-    Label1 = label(Panel1, "Label1", QStringLiteral("Time"), 8, 8, 30);
-    LTime = label(Panel1, "LTime", QStringLiteral("0"), 42, 8, 90);
+void TMainForm::BuildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    New1 = file->addAction(QStringLiteral("New"));
+    New1->setShortcut(QKeySequence(Qt::Key_F2));
+    Open1 = file->addAction(QStringLiteral("Open"));
+    Open1->setShortcut(QKeySequence(Qt::Key_F3));
+    Save1 = file->addAction(QStringLiteral("Save as ..."));
+    file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("Exit"));
+    Exit1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+    connect(New1, &QAction::triggered, this, [this] { New1Click(); });
+    connect(Open1, &QAction::triggered, this, [this] { Open1Click(); });
+    connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+}
+
+void TMainForm::BuildTimeAndStep() {
+    Label1 = NewLabel(Panel1, "Label1", QStringLiteral("Time"), 8, 8, 30);
+    LTime = NewLabel(Panel1, "LTime", QStringLiteral("0"), 42, 8, 90);
     ShowTime = new QCheckBox(QStringLiteral("Show Time"), Panel1);
     ShowTime->setObjectName(QStringLiteral("ShowTime"));
     ShowTime->setGeometry(160, 6, 130, 20);
-    Label2 = label(Panel1, "Label2", QStringLiteral("Different"), 8, 34, 52);
+    Label2 = NewLabel(Panel1, "Label2", QStringLiteral("Different"), 8, 34, 52);
     EditDifferent = new QLineEdit(Panel1);
     EditDifferent->setObjectName(QStringLiteral("EditDifferent"));
     EditDifferent->setGeometry(62, 31, 90, 22);
@@ -177,32 +191,33 @@ void TMainForm::BuildControls() {
     NewDiff->setObjectName(QStringLiteral("NewDiff"));
     NewDiff->setGeometry(160, 30, 130, 24);
     connect(NewDiff, &QPushButton::clicked, this, [this] { NewDiffClick(); });
+}
 
-    // Hand-brake.
+void TMainForm::BuildBrakeAndScale() {
     Panel4 = new QGroupBox(QStringLiteral("Hand-brake"), Panel1);
     Panel4->setObjectName(QStringLiteral("Panel4"));
     Panel4->setGeometry(4, 58, 100, 106);
     QRadioButton** brakes[kBrakeCount] = {&Brake1, &Brake2, &Brake3, &Brake4, &Brake5};
     for (int b = 1; b <= kBrakeCount; ++b) {
         std::string name = "Brake" + std::to_string(b);
-        *brakes[b - 1] = radio(Panel4, name.c_str(), QString::fromLatin1(BrakeCaption(b)), 6, 18 + (b - 1) * 17, 92);
+        *brakes[b - 1] = NewRadio(Panel4, name.c_str(), QString::fromLatin1(BrakeCaption(b)), 6, 18 + (b - 1) * 17, 92);
     }
     Brake1->setChecked(true);
 
-    // Scale.
     Panel3 = new QFrame(Panel1);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setGeometry(108, 58, 186, 74);
     Panel3->setFrameShape(QFrame::Panel);
     Panel3->setFrameShadow(QFrame::Raised);
-    Sc1 = radio(Panel3, "Sc1", QStringLiteral("Sc1[5]"), 8, 3, 170);
-    Sc2 = radio(Panel3, "Sc2", QStringLiteral("Sc2[10]"), 8, 20, 170);
+    Sc1 = NewRadio(Panel3, "Sc1", QStringLiteral("Sc1[5]"), 8, 3, 170);
+    Sc2 = NewRadio(Panel3, "Sc2", QStringLiteral("Sc2[10]"), 8, 20, 170);
     RadioButton1 = new TWrapRadio(QStringLiteral("Only 2 Gravons  Only 3 Gravons"), Panel3);
     RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
     RadioButton1->setGeometry(8, 38, 170, 32);
     Sc1->setChecked(true);
+}
 
-    // Run indicator.
+void TMainForm::BuildRunIndicator() {
     ShapeRed = new TShape(Panel1);
     ShapeRed->setObjectName(QStringLiteral("ShapeRed"));
     ShapeRed->setGeometry(156, 138, 24, 24);
@@ -211,9 +226,10 @@ void TMainForm::BuildControls() {
     ShapeLime->setObjectName(QStringLiteral("ShapeLime"));
     ShapeLime->setGeometry(222, 138, 24, 24);
     ShapeLime->SetBrushColor(ToQColor(common::kGreen));
+}
 
-    // The gravon pages.
-    Label59 = label(Panel1, "Label59", QStringLiteral("T  a  b  l  e    of    d  a  t  a"), 8, 168, 282);
+void TMainForm::BuildGravonPages() {
+    Label59 = NewLabel(Panel1, "Label59", QStringLiteral("T  a  b  l  e    of    d  a  t  a"), 8, 168, 282);
     Label59->setAlignment(Qt::AlignCenter);
     PageControl1 = new QTabWidget(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -231,8 +247,9 @@ void TMainForm::BuildControls() {
     BuildGravonPage(RedTaon, 2);
     BuildGravonPage(BlueTaon, 3);
     PageControl1->setCurrentIndex(2);
+}
 
-    // The functions.
+void TMainForm::BuildFunctions() {
     RadioGroup1 = new QGroupBox(QStringLiteral("Name of strukture"), Panel1);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(4, 314, 290, 96);
@@ -248,22 +265,23 @@ void TMainForm::BuildControls() {
         {&F_PE_PES, FunctionChoice::F_PE_PES, 1, 3},
     };
     for (const Slot& s : places)
-        *s.button = radio(RadioGroup1, FunctionName(s.f), QString::fromLatin1(FunctionCaption(s.f)),
-                          6 + s.column * 104, 18 + s.row * 18, s.column ? 178 : 100);
+        *s.button = NewRadio(RadioGroup1, FunctionName(s.f), QString::fromLatin1(FunctionCaption(s.f)),
+                             6 + s.column * 104, 18 + s.row * 18, s.column ? 178 : 100);
     F_PE->setChecked(true);
 
-    // Two-gravon pass.
+    // The two-gravon pass.
     Panel2 = new QFrame(Panel1);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(4, 414, 290, 50);
     RadioGroup2 = new QGroupBox(QStringLiteral("Functions for Two gravons"), Panel2);
     RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
     RadioGroup2->setGeometry(0, 0, 290, 50);
-    TwoGravons = radio(RadioGroup2, "TwoGravons", QStringLiteral("Two Gravons(Sc1[5])"), 6, 22, 138);
-    ThreeGravons = radio(RadioGroup2, "ThreeGravons", QStringLiteral("Three Grav(Sc2[10])"), 146, 22, 140);
+    TwoGravons = NewRadio(RadioGroup2, "TwoGravons", QStringLiteral("Two Gravons(Sc1[5])"), 6, 22, 138);
+    ThreeGravons = NewRadio(RadioGroup2, "ThreeGravons", QStringLiteral("Three Grav(Sc2[10])"), 146, 22, 140);
     TwoGravons->setChecked(true);
+}
 
-    // Run buttons.
+void TMainForm::BuildRunButtons() {
     Refresh = new QPushButton(QStringLiteral("Refresh"), Panel1);
     Refresh->setObjectName(QStringLiteral("Refresh"));
     Refresh->setGeometry(4, 474, 136, 42);
@@ -277,12 +295,12 @@ void TMainForm::BuildControls() {
     auto* enterPad = new QShortcut(QKeySequence(Qt::Key_Enter), this);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     auto startByKey = [this] {
-        if (State.Stopped) Go->click();
+        if (Session.Stopped()) Go->click();
     };
     connect(enter, &QShortcut::activated, this, startByKey);
     connect(enterPad, &QShortcut::activated, this, startByKey);
     connect(escape, &QShortcut::activated, this, [this] {
-        if (!State.Stopped) Go->click();
+        if (!Session.Stopped()) Go->click();
     });
 }
 
@@ -311,32 +329,17 @@ long double TMainForm::ReadEdit(const QLineEdit* edit) const {
     return common::ParseReal(edit->text().toStdString(), separator_);
 }
 
-QString TMainForm::Format(long double value) const {
-    return QString::fromStdString(common::FormatReal(value, separator_));
-}
-
-void TMainForm::FillGravonEdits() {
-    for (Field f : kAllFields)
-        for (int k = 1; k <= kGravons; ++k) Edit(f, k)->setText(Format(Value(State, f, k)));
-}
-
-void TMainForm::ShowDT() { EditDifferent->setText(Format(State.DT)); }
-
-// The snapshot "Save as ..." writes: A, B, C, D and DT from the state, the
-// positions and speeds as their edits show them.
-void TMainForm::TakeSnapshot() {
-    GravRecord r = RecordOfState(State);
-    for (Field f : {Field::X, Field::Y, Field::SpeedX, Field::SpeedY})
-        for (int k = 1; k <= kGravons; ++k) Value(r, f, k) = ReadEdit(Edit(f, k));
-    State.Snapshot = EncodeGravRecord(r);
-}
+std::string TMainForm::Text(duoplex::Field f, int k) const { return Edit(f, k)->text().toStdString(); }
+void TMainForm::Show(duoplex::Field f, int k, const std::string& text) { Edit(f, k)->setText(QString::fromStdString(text)); }
+std::string TMainForm::DTText() const { return EditDifferent->text().toStdString(); }
+void TMainForm::ShowDT(const std::string& text) { EditDifferent->setText(QString::fromStdString(text)); }
 
 void TMainForm::DrawFrame() {
     struct Show {
         QWidget* w;
         ~Show() { w->update(); }
     } show{DrawingField};
-    DrawScene(State, canvas_, *this);
+    Session.Draw(canvas_, *this);
 }
 
 void TMainForm::RedrawScene() {
@@ -352,6 +355,10 @@ StepSettings TMainForm::CurrentStepSettings() const {
     for (int b = 1; b <= kBrakeCount; ++b)
         if (brakes[b - 1]->isChecked()) st.brake = b;
     return st;
+}
+
+void TMainForm::PassSettings() {
+    Session.SetSettings(CurrentStepSettings());
 }
 
 QRadioButton* TMainForm::FunctionButton(FunctionChoice f) const {
@@ -390,7 +397,6 @@ void TMainForm::SetRunning() {
     ShapeLime->SetBrushColor(ToQColor(common::kGreen));
     Refresh->setEnabled(false);
     Open1->setEnabled(false);
-    State.Stopped = false;
 }
 
 void TMainForm::SetIdle() {
@@ -400,24 +406,14 @@ void TMainForm::SetIdle() {
     ShapeLime->SetBrushColor(ToQColor(common::kLime));
     Refresh->setEnabled(true);
     Open1->setEnabled(true);
-    State.Stopped = true;
 }
 
 // The one failure handler: the text in a box with OK, then carry on.
-void TMainForm::ReportFailure(const std::exception& failure) {
-    dialogs_.Failure(this, QString::fromUtf8(failure.what()));
-    skipActivate_ = true;  // coming back from the box is no reason to redraw
-}
-
 // ---------------------------------------------------------------------------
 // Handlers
 
 void TMainForm::FormCreate() {
-    ResetToStartValues(State);
-    FillGravonEdits();
-    ShowDT();
-    Guarded([&] { TakeSnapshot(); });  // "Save as ..." writes what is shown
-    RestartTimeline();
+    Guarded([&] { Session.StartUp(*this); });  // "Save as ..." writes what is shown
     Go->setText(QStringLiteral("Go"));
     Go->setIcon(Glyph(true));
     move(0, 0);
@@ -447,16 +443,22 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 void TMainForm::GoClick() {
-    if (!State.Stopped) {  // the button reads "Stop": the running loop ends after its step
+    if (!Session.Stopped()) {  // the button reads "Stop": the run ends after its step
         SetIdle();
+        Session.RequestStop();
         return;
     }
     SetRunning();
-    // Runs on from the state shown; the states after it are dropped.
-    Timeline.Continue(RecordedState(State).data(), State.StepCount);
+    if (Session.Running()) {  // Stop and Go between the same two steps: the run goes on
+        Session.CancelStop();
+        return;
+    }
+    PassSettings();
     Guarded([&] {
         try {
-            RunLoop();
+            // Runs on from the state shown; the states after it are dropped.
+            RunResult result = Session.Run(kUntilStopped, this);
+            if (result.faulted) throw common::FloatError(result.fault);
         } catch (...) {
             SetIdle();  // back to the idle look before the message
             throw;
@@ -468,25 +470,18 @@ void TMainForm::GoClick() {
     }
 }
 
-void TMainForm::RunLoop() {
-    do {
-        DoStep();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    } while (!State.Stopped);
-}
-
-void TMainForm::DoStep() {
-    duoplex::DoStep(State, CurrentStepSettings());
-    Timeline.Record(RecordedState(State).data(), State.StepCount);
-    if (ShowTime->isChecked()) LTime->setText(QString::number(State.StepCount));
+void TMainForm::Committed(const CommittedStep& step) {
+    if (ShowTime->isChecked()) LTime->setText(QString::number(step.state.StepCount));
     DrawFrame();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 // FormCloseQuery: a running loop is ended first; the window closes once it
 // has returned.
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!State.Stopped) {
+    if (!Session.Stopped()) {
         SetIdle();
+        Session.RequestStop();
         closePending_ = true;
         event->ignore();
         return;
@@ -497,18 +492,13 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::Exit1Click() { close(); }
 
 void TMainForm::NewDiffClick() {
-    Guarded([&] { State.DT = ReadEdit(EditDifferent); });
+    Guarded([&] { Session.SetDT(ReadEdit(EditDifferent)); });
 }
 
-void TMainForm::New1Click() {
-    ResetToNewValues(State);
-    FillGravonEdits();
-    ShowDT();
-    RestartTimeline();
-}
+void TMainForm::New1Click() { Session.New(*this); }
 
 void TMainForm::Open1Click() {
-    if (!State.Stopped) return;  // disabled during a run
+    if (!Session.Stopped()) return;  // disabled during a run
     Guarded([&] {
         std::optional<QString> name = dialogs_.OpenFileName(this, GravFilter(), GravSuffix());
         if (name) LoadAndShow(*name);
@@ -520,42 +510,27 @@ void TMainForm::OpenDocument(const QString& name) {
 }
 
 void TMainForm::LoadAndShow(const QString& name) {
-    LoadDocument(common::qt::FilePath(name), State);
-    RestartTimeline();
-    FillGravonEdits();
-    ShowDT();
-    RedrawScene();
+    // A file that is neither a document nor its JSON form: No is the default.
+    auto ask = [this](const std::string& question) {
+        return dialogs_.ConfirmDefaultNo(this, common::qt::DisplayPath(question));
+    };
+    if (Session.Open(common::qt::FilePath(name), ask, *this)) RedrawScene();
 }
 
 void TMainForm::Save1Click() {
     Guarded([&] {
         std::optional<QString> name = dialogs_.SaveFileName(this, GravFilter(), GravSuffix());
         if (!name) return;
-        std::string path = common::qt::FilePath(*name);
         // A file that is no document is replaced only when the user says so.
-        if (std::optional<std::string> question = ReplaceQuestion(path))
-            if (!dialogs_.Confirm(this, common::qt::DisplayPath(*question))) return;
-        SaveDocument(path, State);
+        auto ask = [this](const std::string& question) { return dialogs_.Confirm(this, common::qt::DisplayPath(question)); };
+        Session.SaveAs(common::qt::FilePath(*name), ask);
     });
 }
 
 void TMainForm::RefreshClick() {
-    if (!State.Stopped) return;  // disabled during a run
+    if (!Session.Stopped()) return;  // disabled during a run
     Guarded([&] {
-        std::optional<StartConfiguration> c = RefreshConfiguration(Function(), ThreeGravons->isChecked());
-        if (c) {
-            ApplyConfiguration(State, *c);
-        } else {
-            // GravoNew: the typed values, each applied as it is read.
-            for (int k = 1; k <= kGravons; ++k)
-                for (Field f : kAllFields) Value(State, f, k) = ReadEdit(Edit(f, k));
-        }
-        FillGravonEdits();
-        EditDifferent->setText(Format(c ? c->DT : kGravoNewDT));
-        State.DT = ReadEdit(EditDifferent);
-        TakeSnapshot();
-        State.StepCount = 0;
-        RestartTimeline();
+        Session.Refresh(Function(), ThreeGravons->isChecked(), *this);
         LTime->setText(QStringLiteral("0"));
         RedrawScene();
     });

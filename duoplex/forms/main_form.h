@@ -12,11 +12,12 @@
 
 #include "common/qt/controls.h"
 #include "common/qt/dialogs.h"
+#include "common/qt/guarded_app.h"
 #include "common/qt/qimage_canvas.h"
-#include "common/timeline.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
+#include "duoplex/session/session.h"
 
 class QAction;
 class QCheckBox;
@@ -45,7 +46,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class TMainForm : public QMainWindow, private SceneControls {
+class TMainForm : public QMainWindow, private SceneControls, private ValueFields, private RunObserver {
 public:
     // The dialogs are not owned.
     explicit TMainForm(Dialogs& dialogs);
@@ -67,14 +68,9 @@ public:
     // the command line); a failure is reported and changes nothing.
     void OpenDocument(const QString& name);
 
-    // The run: steps with message processing in between until stopped.
-    void RunLoop();
-    void DoStep();
-
-    PlanarState State;
-    // Every state of the runs since the last Open, Refresh, New or start,
-    // each as its 256-byte record.
-    common::Timeline Timeline{kGravRecordSize};
+    // The state, its timeline, the snapshot and the run. A fault in a step
+    // keeps the passes the step finished.
+    duoplex::Session Session{FaultKeeps::FinishedPasses};
     // Alt+Left, Alt+Right, Alt+Home, Alt+End (main_form_timeline.cpp).
     QAction *TimelineBack = nullptr, *TimelineForward = nullptr, *TimelineFirst = nullptr, *TimelineLast = nullptr;
     // The recorded state at `index` as the current one, shown; nothing
@@ -111,7 +107,8 @@ public:
 
     const QImage& Picture() const { return image_; }
     StepSettings CurrentStepSettings() const;
-    char Separator() const { return separator_; }
+    // The locale's decimal separator (also what the session reads with).
+    char Separator() const override { return separator_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
@@ -119,32 +116,32 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The window's parts, in the order they are made.
     void BuildControls();
+    void BuildMenu();
+    void BuildTimeAndStep();
+    void BuildBrakeAndScale();
+    void BuildRunIndicator();
+    void BuildGravonPages();
+    void BuildFunctions();
+    void BuildRunButtons();
     void BuildTimelineKeys();
-    // The current state as the first of a new timeline.
-    void RestartTimeline();
     void BuildGravonPage(QWidget* page, int k);
-    void FillGravonEdits();
-    void ShowDT();
     long double ReadEdit(const QLineEdit* edit) const;
-    QString Format(long double value) const;
-    void TakeSnapshot();
+    // The run settings of the radio buttons to the session.
+    void PassSettings();
     void LoadAndShow(const QString& name);
     void RedrawScene();  // ClearCanvas, then DrawScene
     void DrawFrame();
     void SetRunning();
     void SetIdle();
 
-    // Runs a handler; a failure ends it there and is reported.
+    // Runs a handler; a failure ends it there and is reported over this
+    // window (coming back from the box is then no reason to redraw).
     template <class Handler>
     void Guarded(Handler&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& failure) {
-            ReportFailure(failure);
-        }
+        if (!common::qt::Guarded(dialogs_, this, std::forward<Handler>(handler))) skipActivate_ = true;
     }
-    void ReportFailure(const std::exception& failure);
 
     // SceneControls
     bool Sc1Checked() const override;
@@ -153,6 +150,16 @@ private:
     std::string AText(int k) const override;
     void ShowLiveValue(duoplex::Field f, int k, const std::string& text) override;
     char DecimalSeparator() const override { return separator_; }
+
+    // ValueFields
+    std::string Text(duoplex::Field f, int k) const override;
+    void Show(duoplex::Field f, int k, const std::string& text) override;
+    std::string DTText() const override;
+    void ShowDT(const std::string& text) override;
+
+    // RunObserver: after each step of a run, the step count, the frame and
+    // the window's events.
+    void Committed(const CommittedStep& step) override;
 
     Dialogs& dialogs_;
     QImage image_;

@@ -16,7 +16,7 @@ void TMainForm::BuildTimelineKeys() {
         auto* a = new QAction(this);
         a->setShortcut(QKeySequence(combination));
         addAction(a);
-        connect(a, &QAction::triggered, this, [this, move] { ShowRecorded((Timeline.*move)()); });
+        connect(a, &QAction::triggered, this, [this, move] { ShowRecorded((Session.Timeline().*move)()); });
         return a;
     };
     TimelineBack = key(Qt::ALT | Qt::Key_Left, &common::Timeline::Back);
@@ -25,15 +25,10 @@ void TMainForm::BuildTimelineKeys() {
     TimelineLast = key(Qt::ALT | Qt::Key_End, &common::Timeline::Last);
 }
 
-void TMainForm::RestartTimeline() { Timeline.Restart(RecordedState(State).data(), State.StepCount); }
-
 void TMainForm::ShowRecorded(std::optional<std::size_t> index) {
-    if (!index || !State.Stopped || !Timeline.Show(*index)) return;
     Guarded([&] {
-        ShowRecordedState(State, Timeline.StateAt(*index), Timeline.StepAt(*index));
-        FillGravonEdits();
-        ShowDT();
-        LTime->setText(QString::number(State.StepCount));
+        if (!Session.ShowRecorded(index, *this)) return;  // not during a run
+        LTime->setText(QString::number(Session.State().StepCount));
         RedrawScene();
     });
 }

@@ -1,7 +1,5 @@
 #include "sphaeron/document/ato_json.h"
 
-#include <strings.h>
-
 #include <cstring>
 #include <fstream>
 #include <string_view>
@@ -121,10 +119,6 @@ bool ReadAnyDocument(const std::string& path, TaonsDocument& doc, bool anySize) 
         throw common::JsonFieldError("'" + path + "': " + e.what());
     }
     return true;
-}
-
-bool IsJsonName(const std::string& path) {
-    return path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".json") == 0;
 }
 
 bool IsJsonDocumentFile(const std::string& path) {

@@ -35,9 +35,6 @@ TaonsDocument AtoFromJson(const std::string& text);
 // "'<path>': <field>: <problem>".
 bool ReadAnyDocument(const std::string& path, TaonsDocument& doc, bool anySize);
 
-// A name ending in ".json" (any case): the JSON form is written for it.
-bool IsJsonName(const std::string& path);
-
 // True when the file holds a JSON text (see common::LooksLikeJson); false
 // for a record, any other file and a file that cannot be read (silently).
 bool IsJsonDocumentFile(const std::string& path);

@@ -10,24 +10,21 @@
 
 namespace sphaeron::forms {
 
-// Shows the failure's text through `dialogs`.
-void ReportFailure(common::qt::Dialogs& dialogs, const std::exception& failure);
-void ReportFailure(common::qt::Dialogs& dialogs, const char* text);
+// Shows the failure's text through `dialogs`, over the modal dialog in use,
+// the active window or the main window.
+inline void ReportFailure(common::qt::Dialogs& dialogs, const std::exception& failure) {
+    common::qt::ReportFailure(dialogs, nullptr, failure);
+}
+inline void ReportFailure(common::qt::Dialogs& dialogs, const char* text) {
+    common::qt::ReportFailure(dialogs, nullptr, text);
+}
 
 // Runs a handler; a failure ends it at that point and is reported. Handlers
 // called by Qt are wrapped in this so that no exception crosses Qt's frames.
 // False when the handler failed.
 template <class Handler>
 bool Guarded(common::qt::Dialogs& dialogs, Handler&& handler) {
-    try {
-        std::forward<Handler>(handler)();
-        return true;
-    } catch (const std::exception& failure) {
-        ReportFailure(dialogs, failure);
-    } catch (...) {
-        ReportFailure(dialogs, "Unknown failure");
-    }
-    return false;
+    return common::qt::Guarded(dialogs, nullptr, std::forward<Handler>(handler));
 }
 
 // The application object ("Sphaeron"): the shared guarded application

@@ -163,10 +163,11 @@ public:
     // switches follow, for the next step.
     void SwitchesClick();
     RunSwitches WindowSwitches() const;
-    // During a run the picture, the listing, the step counter and the strip
-    // are drawn, and pending messages dispatched, when this much time has
-    // passed since the last time (so a slower step is drawn every time);
-    // zero draws and dispatches after every step.
+    // During a run pending messages are dispatched when this much time has
+    // passed since the last dispatch, and the picture, the listing, the step
+    // counter and the strip drawn at most as often (less often when drawing
+    // would take more than a few per cent of the run); a step slower than
+    // this is drawn every time. Zero draws and dispatches after every step.
     std::chrono::nanoseconds FrameInterval{16'666'667};
     // Draws the state of the moment: counter, picture, listing, strip.
     void ShowRunFrame();

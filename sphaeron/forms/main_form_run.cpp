@@ -6,6 +6,7 @@
 // run ends.
 #include <QCoreApplication>
 #include <QToolBar>
+#include <algorithm>
 
 #include "sphaeron/forms/main_form.h"
 
@@ -13,26 +14,47 @@ namespace sphaeron::forms {
 
 namespace {
 
+// Drawing a frame of 100 taons with the listing costs a millisecond or
+// more; frames are spaced so that they take at most 1 / kCostShare of the
+// run, and never closer than the window's frame interval. Messages are
+// dispatched at the frame interval in any case, so the window answers a key
+// or a click at once. A step that takes a frame interval or longer is drawn
+// every time.
 class Heartbeat : public RunObserver {
 public:
-    explicit Heartbeat(TMainForm& form) : form_(form), last_(Clock::now()) {}
+    static constexpr int kCostShare = 40;
+    static constexpr std::chrono::milliseconds kSlowFrame{10};
+
+    explicit Heartbeat(TMainForm& form) : form_(form), step_(Clock::now()), drawn_(step_), dispatched_(step_) {}
 
     bool WantsObservables(std::uint64_t) override { return form_.PlotsSampleDue(); }
 
     void Committed(const CommittedStep& step) override {
         if (form_.Plots) form_.PlotsStepDone(step);
         const Clock::time_point now = Clock::now();
-        if (now - last_ < form_.FrameInterval) return;
-        form_.ShowRunFrame();
-        QCoreApplication::processEvents();
-        // The time taken by the drawing and the handlers counts as drawn.
-        last_ = Clock::now();
+        const bool slowStep = now - step_ >= form_.FrameInterval;
+        if (slowStep || now - drawn_ >= std::max<Clock::duration>(form_.FrameInterval, frameCost_ * kCostShare)) {
+            form_.ShowRunFrame();
+            QCoreApplication::processEvents();
+            drawn_ = dispatched_ = Clock::now();
+            // The time the last frames took, smoothed; a handler that kept
+            // the window long (a dialog) counts as a slow frame, no more.
+            frameCost_ = (frameCost_ * 3 + std::min<Clock::duration>(drawn_ - now, kSlowFrame)) / 4;
+        } else if (now - dispatched_ >= form_.FrameInterval) {
+            // The counter costs nothing to keep up with the steps.
+            if (step.state.TimeDisplayOn) form_.ShowStepCount(step.state.StepCount);
+            QCoreApplication::processEvents();
+            dispatched_ = Clock::now();
+        }
+        step_ = Clock::now();
     }
 
 private:
     using Clock = std::chrono::steady_clock;
     TMainForm& form_;
-    Clock::time_point last_;
+    Clock::time_point step_;  // the end of the last step's own work
+    Clock::time_point drawn_, dispatched_;
+    Clock::duration frameCost_{};
 };
 
 }  // namespace

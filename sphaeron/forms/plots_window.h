@@ -43,7 +43,7 @@ public:
     // Samples are taken at most this often during a run, and further apart
     // when a sample takes more than 1 / kCostShare of this time.
     static constexpr std::chrono::milliseconds kSampleInterval{100};
-    static constexpr int kCostShare = 25;
+    static constexpr int kCostShare = 34;
     static constexpr int kHistogramBins = 120;
     static constexpr int kPotentialPoints = 600;
 

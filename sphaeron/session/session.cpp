@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
@@ -13,42 +14,31 @@ namespace sphaeron {
 
 namespace {
 
-// 11372 as "11,372".
-std::string Grouped(std::uintmax_t n) {
-    const std::string digits = std::to_string(n);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
-// "'README.md' is 11,372 bytes long and is not a Sphaeron document. " for
-// a file that is neither one record long nor the JSON form (and at least
-// `minimum` bytes long); else nothing.
-std::optional<std::string> NotADocument(const std::string& path, std::uintmax_t minimum = 0) {
+// The size of a file that is neither one record long nor the JSON form (and
+// at least `minimum` bytes long); nothing for such a document, a new name or
+// anything but a file.
+std::optional<std::uintmax_t> NotADocumentSize(const std::string& path, std::uintmax_t minimum = 0) {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec || size == kDocumentSize || size < minimum || IsJsonDocumentFile(path)) return std::nullopt;
-    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
-           (size == 1 ? " byte" : " bytes") + " long and is not a Sphaeron document. ";
+    return size;
 }
 
 }  // namespace
 
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    std::optional<std::string> text = NotADocument(path);
-    if (text) *text += "Replace it?";
-    return text;
+    const std::optional<std::uintmax_t> size = NotADocumentSize(path);
+    if (!size) return std::nullopt;
+    return common::SizeQuestion(path, *size, "Sphaeron", "Replace it?");
 }
 
 std::optional<std::string> OpenQuestion(const std::string& path) {
     // A shorter file has no record to open: it fails as it always did.
-    std::optional<std::string> text = NotADocument(path, kDocumentSize);
-    if (text) *text += "Open its first " + std::to_string(kDocumentSize) + " bytes anyway?";
-    return text;
+    const std::optional<std::uintmax_t> size = NotADocumentSize(path, kDocumentSize);
+    if (!size) return std::nullopt;
+    return common::SizeQuestion(path, *size, "Sphaeron",
+                                "Open its first " + std::to_string(kDocumentSize) + " bytes anyway?");
 }
 
 Session::Session(int stepThreads)
@@ -140,7 +130,7 @@ void Session::Remember(const std::string& path) {
 
 void Session::Write(const std::string& path) {
     PackDocument(State, Document);
-    if (IsJsonName(path))
+    if (common::IsJsonPath(path))
         common::WriteFileAtomic(path, AtoToJson(Document));
     else
         WriteDocument(path, Document);

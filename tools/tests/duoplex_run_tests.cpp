@@ -85,6 +85,7 @@ TEST(DuoplexRun, ConfigurationsFunctionsPassesBrakesAndSets) {
         {"--config f_pe2 --function F_PE", Configured(FunctionChoice::F_PE2, false), {FunctionChoice::F_PE, true, 1}},
         {"--three --config 'PE_ PES' --brake 3", Configured(FunctionChoice::F_PE_PES, true),
          {FunctionChoice::F_PE_PES, false, 3}},
+        {"--config PE_PES", Configured(FunctionChoice::F_PE_PES, false), {FunctionChoice::F_PE_PES, true, 1}},
         {"--config 'PES - Swifter' --set a3=0.25 --set SpeedX2=0x3FFF8000000000000000", swifter,
          {FunctionChoice::F_PES_Swi, true, 1}},
         {"in.grav --dt 0.01", slower, {FunctionChoice::F_PE, true, 1}},
@@ -103,8 +104,9 @@ TEST(DuoplexRun, ConfigurationsFunctionsPassesBrakesAndSets) {
 TEST(DuoplexRun, FaultWritesTheCommittedStateAndExitsThree) {
     ScratchDir dir;
     // Gravon 1 coasts (no strengths) onto gravon 2: half a unit per pass,
-    // two passes per step. At step 5 the two-gravon pass brings it to x = 2
-    // and stays committed; the function pass then finds them together.
+    // two passes per step. At step 5 the two-gravon pass brings it to x = 2;
+    // the function pass then finds them together, and the output holds the
+    // state after step 4 (x = 1.5), not the half-made step.
     PlanarState s;
     ResetToStartValues(s);
     for (int k = 1; k <= 3; ++k) s.A[k] = 0.0L;
@@ -123,8 +125,14 @@ TEST(DuoplexRun, FaultWritesTheCommittedStateAndExitsThree) {
     ASSERT_EQ(bytes.size(), got.size());
     std::memcpy(got.data(), bytes.data(), got.size());
     GravRecord rec = DecodeGravRecord(got);
-    EXPECT_EQ(rec.X[1], 2.0L);
+    EXPECT_EQ(rec.X[1], 1.5L);
     EXPECT_EQ(rec.SpeedX[1], 1.0L);
+
+    // An overflow in the first step: nothing of it is printed or written.
+    r = RunTool(dir, "--config PE --set SpeedX1=1e4000 --steps 3 --out over.grav");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "step 1: Floating point overflow\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find(", y")), "steps 0\ngravon 1: x -2");
 }
 
 // Values no decimal carries and the unused bytes go through JSON and back;
@@ -145,11 +153,20 @@ TEST(DuoplexRun, JsonFormRoundTripsAndRunsLikeTheRecord) {
 
     ASSERT_EQ(RunTool(dir, "in.grav --steps 0 --out in.json").code, 0);
     std::string json = ReadBytes(dir.File("in.json"));
-    for (const char* part : {"\"format\": \"duoplex-grav\"", "\"DT\": \"0.05\"", "\"A\": \"0x7FFFC000000000000123\"",
+    for (const char* part : {"\"format\": \"duoplex-grav\"", "\"dt\": \"0.05\"", "\"A\": \"0x7FFFC000000000000123\"",
                              "\"X\": \"0x3FFF4000000000000000\"", "\"SpeedY\": \"-0\"", "\"unused\": \"5A00000000A5\""})
         EXPECT_NE(json.find(part), std::string::npos) << part;
     ASSERT_EQ(RunTool(dir, "in.json --steps 0 --out back.grav").code, 0);
     EXPECT_EQ(ReadBytes(dir.File("back.grav")), Bytes(record));
+    // Any case of ".json" names the JSON form; the time step spelt "DT", as
+    // files written before have it, reads the same.
+    ASSERT_EQ(RunTool(dir, "in.grav --steps 0 --out IN.JSON").code, 0);
+    EXPECT_EQ(ReadBytes(dir.File("IN.JSON")), json);
+    std::string old = json;
+    old.replace(old.find("\"dt\""), 4, "\"DT\"");
+    WriteBytes(dir.File("old.json"), old);
+    ASSERT_EQ(RunTool(dir, "old.json --steps 0 --out old.grav").code, 0);
+    EXPECT_EQ(ReadBytes(dir.File("old.grav")), Bytes(record));
 
     // Gravon 3 is taken out of the NaN and the unnormal for the steps.
     ASSERT_EQ(RunTool(dir, "in.grav --steps 7 --set A3=0 --set X3=-9 --out from_record.grav").code, 0);
@@ -174,7 +191,8 @@ TEST(DuoplexRun, BadCommandLinesAndFilesSayWhyAndWriteNothing) {
         return t;
     };
     WriteBytes(dir.File("no_x.json"), edited("\"X\": \"2\", ", ""));
-    WriteBytes(dir.File("bad_dt.json"), edited("\"DT\": \"0.05\"", "\"DT\": 0.05"));
+    WriteBytes(dir.File("bad_dt.json"), edited("\"dt\": \"0.05\"", "\"dt\": 0.05"));
+    WriteBytes(dir.File("two_dt.json"), edited("\"dt\": \"0.05\"", "\"dt\": \"0.05\", \"DT\": \"0.05\""));
     WriteBytes(dir.File("two.json"), edited("\"format\": \"duoplex-grav\"", "\"format\": \"sphaeron-ato\""));
     WriteBytes(dir.File("unused.json"), edited("\"unused\": \"000000000000\"", "\"unused\": \"00\""));
     const struct {
@@ -186,14 +204,15 @@ TEST(DuoplexRun, BadCommandLinesAndFilesSayWhyAndWriteNothing) {
         {"short.grav --any-size --steps 1", "cannot read 'short.grav': Read beyond end of file"},
         {". --steps 1", "'.' is a folder, not a document"},
         {"no_x.json --steps 1", "'no_x.json': gravons[1].X: missing"},
-        {"bad_dt.json --steps 1", "'bad_dt.json': DT: a real is written as a string, such as \"0.001\", not 0.05"},
+        {"bad_dt.json --steps 1", "'bad_dt.json': dt: a real is written as a string, such as \"0.001\", not 0.05"},
+        {"two_dt.json --steps 1", "'two_dt.json': dt: given twice, as dt and DT"},
         {"two.json --steps 1", "'two.json': format: must be \"duoplex-grav\", not \"sphaeron-ato\""},
         {"unused.json --steps 1", "'unused.json': unused: must be 6 bytes as 12 hex digits, not \"00\""},
         {"--steps 3", "give an input document IN or --config NAME"},
         {"--config F_PE", "--steps N is required"},
         {"--config F_XX --steps 3", "--config: unknown function 'F_XX' (F_PE, F_PES, GravoNew, F_PE1, F_PE2, "
                                     "F_PES_Swi, F_PE_PES)"},
-        {"--config PES- --steps 3", "--config: unknown function 'PES-' (F_PE, F_PES, GravoNew, F_PE1, F_PE2, "
+        {"--config PES-X --steps 3", "--config: unknown function 'PES-X' (F_PE, F_PES, GravoNew, F_PE1, F_PE2, "
                                     "F_PES_Swi, F_PE_PES)"},
         {"--config 'PE ' --steps 3 --config P", "--config: 'P' could be any of F_PE, F_PES, F_PE1, F_PE2, F_PES_Swi, "
                                                 "F_PE_PES"},

@@ -36,7 +36,7 @@ TEST(DuoplexEdgeValueForm, DocumentsOpenShowAndRunToTheSystemTexts) {
         QTimer timer;
         timer.setInterval(0);
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (form.State.StepCount >= 10 && !form.State.Stopped) form.GoClick();
+            if (form.Session.State().StepCount >= 10 && !form.Session.Stopped()) form.GoClick();
         });
         timer.start();
         form.GoClick();
@@ -79,14 +79,14 @@ TEST(DuoplexEdgeValueForm, DocumentsOpenShowAndRunToTheSystemTexts) {
         EXPECT_EQ(edit->text().toStdString(), c.shown);
 
         dialogs.messages.clear();
-        form.State.StepCount = 0;
+        form.Session.SetSteps(0);
         run();
         EXPECT_EQ(dialogs.messages, c.ofRun);
-        EXPECT_TRUE(form.State.Stopped);
+        EXPECT_TRUE(form.Session.Stopped());
         EXPECT_EQ(form.Go->text(), "Go");
         EXPECT_TRUE(form.Refresh->isEnabled());
         if (c.ofRun.empty()) {
-            EXPECT_GE(form.State.StepCount, 10);
+            EXPECT_GE(form.Session.State().StepCount, 10);
         }
 
         // Usable again: a built-in configuration runs without a message.
@@ -95,7 +95,7 @@ TEST(DuoplexEdgeValueForm, DocumentsOpenShowAndRunToTheSystemTexts) {
         form.RefreshClick();
         run();
         EXPECT_EQ(dialogs.messages, Texts{});
-        EXPECT_GE(form.State.StepCount, 10);
+        EXPECT_GE(form.Session.State().StepCount, 10);
     }
     QLocale::setDefault(QLocale::c());
 }

@@ -58,7 +58,7 @@ TEST(DuoplexFileCommands, SaveAsAsksBeforeReplacingWhatIsNoDocument) {
         form.Save1Click();
         EXPECT_EQ(dialogs.questions, c.question.empty() ? std::vector<std::string>{} : std::vector{c.question});
         bool written = c.question.empty() || c.yes;
-        EXPECT_EQ(ReadBytes(path), written ? Bytes(form.State.Snapshot) : c.before);
+        EXPECT_EQ(ReadBytes(path), written ? Bytes(form.Session.State().Snapshot) : c.before);
         EXPECT_TRUE(dialogs.messages.empty());
     }
 }
@@ -84,17 +84,17 @@ TEST(DuoplexFileCommands, DocumentNamedAtStartOpensLikeOpen) {
         SCOPED_TRACE(c.name);
         testing::ScriptedDialogs dialogs;
         TMainForm form(dialogs);
-        const std::string before = StateImage(form.State);
+        const std::string before = StateImage(form.Session.State());
         const QString speed = form.Edit(Field::SpeedY, 2)->text();
         form.OpenDocument(QString::fromStdString(dir.File(c.name)));
         if (c.message.empty()) {
             EXPECT_TRUE(dialogs.messages.empty());
             EXPECT_EQ(form.Edit(Field::SpeedY, 2)->text(), "-0,75");
             EXPECT_EQ(form.EditDifferent->text(), "0,005");
-            EXPECT_EQ(Bytes(form.State.Snapshot), record);
+            EXPECT_EQ(Bytes(form.Session.State().Snapshot), record);
         } else {
             EXPECT_EQ(dialogs.messages, std::vector{c.message});
-            EXPECT_EQ(StateImage(form.State), before);
+            EXPECT_EQ(StateImage(form.Session.State()), before);
             EXPECT_EQ(form.Edit(Field::SpeedY, 2)->text(), speed);
         }
     }

@@ -43,7 +43,7 @@ protected:
         form->Edit(Field::SpeedY, 1)->setText("0,25");
         form->Edit(Field::X, 2)->setText("1,75");
         form->RefreshClick();
-        form->State.StepCount = 12;
+        form->Session.SetSteps(12);
         form->Edit(Field::A, 3)->setText("typed, not read");
     }
     ~DuoplexFileFaults() override { QLocale::setDefault(QLocale::c()); }
@@ -58,7 +58,7 @@ protected:
         }
     };
     Look Now() const {
-        Look l{StateImage(form->State), {form->EditDifferent->text(), form->LTime->text()}, form->Picture()};
+        Look l{StateImage(form->Session.State()), {form->EditDifferent->text(), form->LTime->text()}, form->Picture()};
         for (Field f : kAllFields)
             for (int k = 1; k <= kGravons; ++k) l.texts << form->Edit(f, k)->text();
         return l;
@@ -83,9 +83,9 @@ protected:
     void ExpectUsable(const ScratchDir& dir) {
         std::string path = dir.File("usable.grav");
         EXPECT_EQ(Save(path), Texts{});
-        EXPECT_EQ(ReadBytes(path), Bytes(form->State.Snapshot));
+        EXPECT_EQ(ReadBytes(path), Bytes(form->Session.State().Snapshot));
         EXPECT_EQ(Open(path), Texts{});
-        EXPECT_EQ(form->State.X[2], 1.75L);
+        EXPECT_EQ(form->Session.State().X[2], 1.75L);
         EXPECT_EQ(form->Edit(Field::A, 3)->text(), "0");
         std::filesystem::remove(path);
     }
@@ -205,7 +205,7 @@ TEST_F(DuoplexFileFaults, FullFileSystemKeepsThePreviousFile) {
         std::string doc = mountPoint + "/doc.grav";
         if (Save(doc) != Texts{}) ::_exit(1);
         const std::string previous = ReadBytes(doc);
-        if (previous != Bytes(form->State.Snapshot)) ::_exit(2);
+        if (previous != Bytes(form->Session.State().Snapshot)) ::_exit(2);
         // Fill what is left.
         {
             std::string filler = mountPoint + "/filler";
@@ -227,7 +227,7 @@ TEST_F(DuoplexFileFaults, FullFileSystemKeepsThePreviousFile) {
         if (Listing(mountPoint) != files) ::_exit(7);
         // Room again: the same command succeeds.
         std::filesystem::remove(mountPoint + "/filler");
-        if (Save(doc) != Texts{} || ReadBytes(doc) != Bytes(form->State.Snapshot)) ::_exit(8);
+        if (Save(doc) != Texts{} || ReadBytes(doc) != Bytes(form->Session.State().Snapshot)) ::_exit(8);
         ::_exit(0);
     }
     int code = WaitForChild(pid);

@@ -36,6 +36,7 @@ struct ScriptedDialogs : common::qt::Dialogs {
     std::vector<std::string> messages, questions;
     std::function<void()> onMessage;
     int asked = 0;
+    int defaultNo = 0;  // questions asked with No as the default
 
     std::optional<QString> OpenFileName(QWidget*, const QString&, const QString&) override { return Next(open); }
     std::optional<QString> SaveFileName(QWidget*, const QString&, const QString&) override { return Next(save); }
@@ -45,6 +46,10 @@ struct ScriptedDialogs : common::qt::Dialogs {
         bool yes = !confirm.empty() && confirm.front();
         if (!confirm.empty()) confirm.pop_front();
         return yes;
+    }
+    bool ConfirmDefaultNo(QWidget* parent, const QString& text) override {
+        ++defaultNo;
+        return Confirm(parent, text);
     }
     void Failure(QWidget*, const QString& text) override {
         messages.push_back(text.toStdString());

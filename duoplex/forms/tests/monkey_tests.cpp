@@ -173,7 +173,7 @@ public:
             inRun_ = false;
             Act(false);
             feeder_.stop();
-            if (run_.Failure().empty()) Require(form_->State.Stopped, "a run outlived its Go click");
+            if (run_.Failure().empty()) Require(form_->Session.Stopped(), "a run outlived its Go click");
             if (run_.Failure().empty()) CheckIdleLook();
         }
         if (run_.Failure().empty()) CheckPicture();
@@ -202,11 +202,11 @@ private:
     unsigned Pick(unsigned n) { return run_.Pick(n); }
     bool Chance(unsigned percent) { return run_.Chance(percent); }
     void Require(bool ok, const std::string& what) { run_.Require(ok, what); }
-    void Note(const std::string& action) { run_.Note(form_->State.Stopped ? "idle" : "running", action); }
+    void Note(const std::string& action) { run_.Note(form_->Session.Stopped() ? "idle" : "running", action); }
 
     // Between two steps of a run.
     void Feed() {
-        if (form_->State.Stopped || feeding_) return;
+        if (form_->Session.Stopped() || feeding_) return;
         feeding_ = true;
         if (!inRun_) ++runs_;
         inRun_ = true;
@@ -216,8 +216,8 @@ private:
             form_->Go->click();  // the sequence is over: stop the run
         } else {
             Act(true);
-            if (!form_->State.Stopped) {
-                Require(form_->State.Snapshot == runSnapshot_, "the snapshot changed during a run");
+            if (!form_->Session.Stopped()) {
+                Require(form_->Session.State().Snapshot == runSnapshot_, "the snapshot changed during a run");
                 CheckRunningLook();
             }
         }
@@ -270,7 +270,7 @@ private:
         return fields;
     }
     Look Now() const {
-        Look l{StateImage(form_->State), {}};
+        Look l{StateImage(form_->Session.State()), {}};
         for (QLineEdit* e : Fields()) l.texts.push_back(e->text());
         l.texts.push_back(form_->LTime->text());
         return l;
@@ -288,8 +288,8 @@ private:
         }
         const std::size_t actionMessage = dialogs_.messages.size();  // after the redraw of the showing
         const Look before = Now();
-        const bool idle = form_->State.Stopped;
-        if (!running) runSnapshot_ = form_->State.Snapshot;
+        const bool idle = form_->Session.Stopped();
+        if (!running) runSnapshot_ = form_->Session.State().Snapshot;
         // A control that reads nothing: the state stays, and so do the
         // fields but the one typed into; no message.
         bool readsNothing = false;
@@ -359,8 +359,8 @@ private:
                         QTest::keyClick(form_.get(), Qt::Key_Escape);
                         break;
                 }
-                if (!running) Require(form_->State.Snapshot == runSnapshot_, "a run changed the snapshot");
-                if (!idle) Require(form_->State.Stopped || run_.Recent().back().find("Enter") != std::string::npos,
+                if (!running) Require(form_->Session.State().Snapshot == runSnapshot_, "a run changed the snapshot");
+                if (!idle) Require(form_->Session.Stopped() || run_.Recent().back().find("Enter") != std::string::npos,
                                    "Stop did not stop the run");
             } else if (what < 77) {
                 NewCommand(before);
@@ -404,18 +404,18 @@ private:
         std::string text = form_->EditDifferent->text().toStdString();
         Note("New Different with '" + text + "'");
         std::size_t first = dialogs_.messages.size();
-        const bool idle = form_->State.Stopped;
+        const bool idle = form_->Session.Stopped();
         QTest::mouseClick(form_->NewDiff, Qt::LeftButton);
         try {
             long double dt = common::ParseReal(text, form_->Separator());
             Require(dialogs_.messages.size() == first, "New Different with a number showed a message");
-            Require(form_->State.DT == dt, "New Different did not take the step");
+            Require(form_->Session.State().DT == dt, "New Different did not take the step");
         } catch (const common::ConvertError& e) {
             Require(dialogs_.messages.size() == first + 1 && dialogs_.messages[first].text == e.what(),
                     "New Different with '" + text + "' did not show its text");
             Require(Same(Now(), before), "a failed New Different changed something");
         }
-        Require(form_->State.Stopped == idle, "New Different changed the run");
+        Require(form_->Session.Stopped() == idle, "New Different changed the run");
     }
 
     void NewCommand(const Look& before) {
@@ -430,10 +430,10 @@ private:
         ResetToNewValues(expected);
         for (Field f : kAllFields)
             for (int k = 1; k <= kGravons; ++k)
-                Require(Value(form_->State, f, k) == Value(expected, f, k), "New did not set the New values");
-        Require(form_->State.DT == 0.005L && form_->EditDifferent->text() == Format(0.005L), "New: time step");
-        Require(form_->State.Snapshot == runSnapshot_, "New changed the snapshot");
-        Require(StateImage(form_->State).substr(512) == before.state.substr(512),
+                Require(Value(form_->Session.State(), f, k) == Value(expected, f, k), "New did not set the New values");
+        Require(form_->Session.State().DT == 0.005L && form_->EditDifferent->text() == Format(0.005L), "New: time step");
+        Require(form_->Session.State().Snapshot == runSnapshot_, "New changed the snapshot");
+        Require(StateImage(form_->Session.State()).substr(512) == before.state.substr(512),
                 "New changed the step count, the run or the marks");
         Require(dialogs_.messages.size() == first, "New showed a message");
     }
@@ -466,12 +466,12 @@ private:
         if (bad) {
             Require(dialogs_.messages.size() == first + 1 && dialogs_.messages[first].text == *bad,
                     "Refresh with a bad field did not show its text");
-            Require(Bytes(form_->State.Snapshot) == before.state.substr(256, 256), "a failed Refresh took a snapshot");
-            Require(form_->State.StepCount == *reinterpret_cast<const std::int32_t*>(before.state.data() + 512),
+            Require(Bytes(form_->Session.State().Snapshot) == before.state.substr(256, 256), "a failed Refresh took a snapshot");
+            Require(form_->Session.State().StepCount == *reinterpret_cast<const std::int32_t*>(before.state.data() + 512),
                     "a failed Refresh reset the step count");
             return;
         }
-        GravRecord snap = DecodeGravRecord(form_->State.Snapshot);
+        GravRecord snap = DecodeGravRecord(form_->Session.State().Snapshot);
         std::optional<StartConfiguration> c = RefreshConfiguration(f, three);
         for (int k = 1; k <= kGravons; ++k)
             for (int i = 0; i < kFieldCount; ++i) {
@@ -488,14 +488,14 @@ private:
                 long double stored = i < 4 ? v : common::ParseReal(common::FormatReal(v, form_->Separator()),
                                                                    form_->Separator());
                 Require(Value(snap, field, k) == stored, "Refresh stored a wrong snapshot");
-                if (i != 0) Require(Value(form_->State, field, k) == v, "Refresh set a wrong value");
+                if (i != 0) Require(Value(form_->Session.State(), field, k) == v, "Refresh set a wrong value");
             }
-        Require(snap.DT == (c ? c->DT : kGravoNewDT) && form_->State.DT == snap.DT, "Refresh: time step");
-        Require(form_->State.StepCount == 0 && form_->LTime->text() == "0", "Refresh did not reset the step count");
+        Require(snap.DT == (c ? c->DT : kGravoNewDT) && form_->Session.State().DT == snap.DT, "Refresh: time step");
+        Require(form_->Session.State().StepCount == 0 && form_->LTime->text() == "0", "Refresh did not reset the step count");
         for (std::size_t i = first; i < dialogs_.messages.size(); ++i)
             Require(c ? false : IsArithmeticText(dialogs_.messages[i].text),
                     "Refresh showed '" + dialogs_.messages[i].text + "'");
-        runSnapshot_ = form_->State.Snapshot;
+        runSnapshot_ = form_->Session.State().Snapshot;
     }
 
     FunctionChoice CheckedFunction() const {
@@ -515,10 +515,18 @@ private:
         const int asked = dialogs_.asked;
         std::size_t first = dialogs_.messages.size();
         const std::string bytes = c.kind == Kind::Good ? ReadBytes(c.path) : "";
+        const std::size_t questions = dialogs_.questions.size();
+        dialogs_.yes = Chance(70);  // to "Open its first 256 bytes anyway?"
         if (byKey)
             QTest::keyClick(form_.get(), Qt::Key_F3);
         else
             form_->Open1->trigger();
+        const bool longer = idle && bytes.size() > kGravRecordSize;
+        Require(dialogs_.questions.size() == questions + (longer ? 1u : 0u), "Open: the question about the size");
+        if (longer && !dialogs_.yes) {
+            Require(Same(Now(), before) && dialogs_.messages.size() == first, "Open answered No changed something");
+            return;
+        }
         if (!idle) {
             Require(dialogs_.asked == asked && Same(Now(), before) && dialogs_.messages.size() == first,
                     "Open acted during a run");
@@ -540,14 +548,14 @@ private:
             return;
         }
         Require(bytes.size() >= kGravRecordSize, "the pool's document is short");
-        Require(Bytes(form_->State.Snapshot) == bytes.substr(0, kGravRecordSize), "Open: snapshot is not the file");
+        Require(Bytes(form_->Session.State().Snapshot) == bytes.substr(0, kGravRecordSize), "Open: snapshot is not the file");
         GravBytes record{};
         std::copy(bytes.begin(), bytes.begin() + kGravRecordSize, record.begin());
         GravRecord r = DecodeGravRecord(record);
         const char sep = form_->Separator();
         for (int k = 1; k <= kGravons; ++k)
             for (Field f : kAllFields) {
-                long double want = Value(r, f, k), got = Value(form_->State, f, k);
+                long double want = Value(r, f, k), got = Value(form_->Session.State(), f, k);
                 bool same = std::memcmp(&want, &got, 10) == 0;
                 if (f == Field::A && !same) {  // the frame reads A back from its edit
                     try {
@@ -558,13 +566,13 @@ private:
                 Require(same, "Open: a value is not the file's");
                 Require(form_->Edit(f, k)->text() == Format(want), "Open: a field does not show the file's value");
             }
-        long double dt = form_->State.DT;
+        long double dt = form_->Session.State().DT;
         Require(std::memcmp(&dt, &r.DT, 10) == 0 && form_->EditDifferent->text() == Format(r.DT), "Open: time step");
-        Require(form_->State.StepCount == *reinterpret_cast<const std::int32_t*>(before.state.data() + 512),
+        Require(form_->Session.State().StepCount == *reinterpret_cast<const std::int32_t*>(before.state.data() + 512),
                 "Open changed the step count");
         for (std::size_t i = first; i < dialogs_.messages.size(); ++i)
             Require(IsDrawingText(dialogs_.messages[i]), "Open showed '" + dialogs_.messages[i].text + "'");
-        runSnapshot_ = form_->State.Snapshot;
+        runSnapshot_ = form_->Session.State().Snapshot;
         ++opened_;
     }
 
@@ -603,7 +611,7 @@ private:
         if (c.kind == Kind::Good || c.kind == Kind::Relative || c.kind == Kind::NotADocument) {
             std::string path = c.kind == Kind::Relative ? gFolders.root + "/cwd/" + c.path : c.path;
             Require(got.empty(), "Save as to a good name showed a message");
-            Require(ReadBytes(path) == Bytes(form_->State.Snapshot), "Save as did not write the snapshot");
+            Require(ReadBytes(path) == Bytes(form_->Session.State().Snapshot), "Save as did not write the snapshot");
             auto now = Documents();
             now.erase(path);
             auto was = files;
@@ -646,11 +654,11 @@ private:
     // Time" is checked, and in two-gravon mode the live values of the frame.
     void CheckBetweenSteps() {
         if (form_->ShowTime->isChecked())
-            Require(form_->LTime->text() == QString::number(form_->State.StepCount), "Show Time: not the step count");
+            Require(form_->LTime->text() == QString::number(form_->Session.State().StepCount), "Show Time: not the step count");
         if (!form_->TwoGravons->isChecked()) return;
         const std::pair<Field, int> live[] = {{Field::A, 3}, {Field::X, 3}, {Field::Y, 1}, {Field::Y, 2}};
         for (auto [f, k] : live)
-            Require(form_->Edit(f, k)->text() == Format(Value(form_->State, f, k)), "a live value is not shown");
+            Require(form_->Edit(f, k)->text() == Format(Value(form_->Session.State(), f, k)), "a live value is not shown");
     }
 
     // Only the scene's colours on the drawing field.

@@ -26,13 +26,13 @@ void RunTo(TMainForm& form, int last) {
     QTimer stopper;
     stopper.setInterval(0);
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (form.State.StepCount < last) return;
+        if (form.Session.State().StepCount < last) return;
         stopper.stop();
         form.GoClick();
     });
     stopper.start();
     form.GoClick();
-    ASSERT_EQ(last, form.State.StepCount);
+    ASSERT_EQ(last, form.Session.State().StepCount);
 }
 
 TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
@@ -80,15 +80,15 @@ TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
     during.setInterval(0);
     int stepAfterKey = -1;
     QObject::connect(&during, &QTimer::timeout, [&] {
-        if (form.State.StepCount < 3) return;
+        if (form.Session.State().StepCount < 3) return;
         during.stop();
         key(Qt::Key_Home);
-        stepAfterKey = form.State.StepCount;
+        stepAfterKey = form.Session.State().StepCount;
     });
     during.start();
     RunTo(form, 8);
     EXPECT_EQ(3, stepAfterKey);
-    EXPECT_EQ(9u, form.Timeline.Count());
+    EXPECT_EQ(9u, form.Session.Timeline().Count());
 
     const struct {
         Qt::Key key;
@@ -96,7 +96,7 @@ TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
     } moves[] = {{Qt::Key_Home, 0}, {Qt::Key_Left, 0}, {Qt::Key_Right, 1}, {Qt::Key_End, 8}, {Qt::Key_Left, 7}};
     for (const auto& m : moves) {
         key(m.key);
-        ASSERT_EQ(m.step, form.State.StepCount) << m.key;
+        ASSERT_EQ(m.step, form.Session.State().StepCount) << m.key;
         EXPECT_EQ(QString::number(m.step), form.LTime->text());
         EXPECT_EQ(after(m.step), saveAs()) << m.key;
     }
@@ -106,12 +106,12 @@ TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
     // From the last state on: the run of the whole number of steps.
     key(Qt::Key_End);
     RunTo(form, 12);
-    EXPECT_EQ(after(12), Bytes(RecordedState(form.State)));
+    EXPECT_EQ(after(12), Bytes(RecordedState(form.Session.State())));
     // From a state gone back to: the later states are dropped.
     key(Qt::Key_Home);
     RunTo(form, 3);
-    EXPECT_EQ(4u, form.Timeline.Count());
-    EXPECT_EQ(after(3), Bytes(RecordedState(form.State)));
+    EXPECT_EQ(4u, form.Session.Timeline().Count());
+    EXPECT_EQ(after(3), Bytes(RecordedState(form.Session.State())));
 
     const struct {
         const char* name;
@@ -122,11 +122,11 @@ TEST(DuoplexTimeline, KeysSaveAsAndRunningOnFromAStateGoneBackTo) {
         {"New", [&] { form.New1Click(); }},
     };
     for (const auto& a : afresh) {
-        RunTo(form, form.State.StepCount + 2);
+        RunTo(form, form.Session.State().StepCount + 2);
         a.command();
-        ASSERT_EQ(1u, form.Timeline.Count()) << a.name;
-        const unsigned char* first = form.Timeline.StateAt(0);
-        EXPECT_EQ(Bytes(RecordedState(form.State)), std::string(first, first + kGravRecordSize)) << a.name;
+        ASSERT_EQ(1u, form.Session.Timeline().Count()) << a.name;
+        const unsigned char* first = form.Session.Timeline().StateAt(0);
+        EXPECT_EQ(Bytes(RecordedState(form.Session.State())), std::string(first, first + kGravRecordSize)) << a.name;
     }
     form.close();
 }

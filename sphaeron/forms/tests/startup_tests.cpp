@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <filesystem>
 
 #include "common/canvas.h"
@@ -202,16 +203,59 @@ TEST_F(StartupTest, WindowHasTheWrittenSizesAndTexts) {
     EXPECT_TRUE(f.Timer->isActive());
     EXPECT_EQ(QStringLiteral("Show Images"), f.Images->title());
     EXPECT_FALSE(f.Manager->menuAction()->isVisible() && f.menuBar()->actions().contains(f.Manager->menuAction()));
-    const std::pair<QAction*, QKeySequence> keys[] = {
-        {f.New1, QKeySequence(Qt::Key_F2)},          {f.Open1, QKeySequence(Qt::Key_F3)},
-        {f.Save1, QKeySequence(Qt::CTRL | Qt::Key_S)}, {f.Exit1, QKeySequence(Qt::ALT | Qt::Key_X)},
-        {f.Daons1, QKeySequence(Qt::Key_F5)},        {f.ShowSpin, QKeySequence(Qt::Key_F6)},
-        {f.ShowNumbersOfPoints, QKeySequence(Qt::Key_F7)}, {f.MoveToCenter, QKeySequence(Qt::Key_F8)},
-        {f.EnglishHelp1, QKeySequence(Qt::Key_F1)},  {f.RussianHelp1, QKeySequence(Qt::CTRL | Qt::Key_F1)},
-        {f.PolandHelp1, QKeySequence(Qt::SHIFT | Qt::Key_F1)}, {f.Left1, QKeySequence(Qt::CTRL | Qt::Key_Left)},
-        {f.Right1, QKeySequence(Qt::CTRL | Qt::Key_Right)}, {f.Up1, QKeySequence(Qt::CTRL | Qt::Key_Up)},
-        {f.Down1, QKeySequence(Qt::CTRL | Qt::Key_Down)}};
-    for (const auto& [action, key] : keys) EXPECT_EQ(key, action->shortcut()) << action->text().toStdString();
+}
+
+TEST_F(StartupTest, TheMenuKeysDoWhatTheirItemsDo) {
+    TMainForm& f = StartWith(SquareState());
+    ShowActive();
+    auto press = [&](QKeyCombination key) {
+        QTest::keyClick(&f, key.key(), key.keyboardModifiers());
+        QApplication::processEvents();
+    };
+    // F2 New: the edit dialog; F3 Open: the open dialog.
+    dialogs.ModalActions.push_back([](QDialog&) { return static_cast<int>(QDialog::Rejected); });
+    press(Qt::Key_F2);
+    EXPECT_EQ(1u, dialogs.ModalTitles.size());
+    dialogs.OpenAnswers.push_back(std::nullopt);
+    press(Qt::Key_F3);
+    EXPECT_TRUE(dialogs.OpenAnswers.empty());
+    // F6 and F7: the spin and the numbers.
+    press(Qt::Key_F6);
+    EXPECT_TRUE(f.ShowSpin->isChecked());
+    press(Qt::Key_F7);
+    EXPECT_TRUE(Data().View.ShowNumbers);
+    // Ctrl+arrows shift the picture by 5 pixels; F8 centres it again.
+    press(Qt::CTRL | Qt::Key_Left);
+    press(Qt::CTRL | Qt::Key_Left);
+    press(Qt::CTRL | Qt::Key_Right);
+    press(Qt::CTRL | Qt::Key_Down);
+    EXPECT_EQ(-5.0L, Data().View.ShiftX);
+    EXPECT_EQ(5.0L, Data().View.ShiftY);
+    press(Qt::CTRL | Qt::Key_Up);
+    press(Qt::CTRL | Qt::Key_Up);
+    EXPECT_EQ(-5.0L, Data().View.ShiftY);
+    press(Qt::Key_F8);
+    EXPECT_EQ(0.0L, Data().View.ShiftX);
+    EXPECT_EQ(0.0L, Data().View.ShiftY);
+    // Ctrl+S saves the document; F5 reads the remembered one again.
+    State().X[1] = 0.25L;
+    press(Qt::CTRL | Qt::Key_S);
+    State().X[1] = 0.5L;
+    press(Qt::Key_F5);
+    EXPECT_EQ(0.25L, State().X[1]);
+    // F1 does nothing; Ctrl+F1 and Shift+F1 look for their help files.
+    f.HelpFolder = QPath("no-help");
+    press(Qt::Key_F1);
+    EXPECT_TRUE(dialogs.Informations.empty());
+    press(Qt::CTRL | Qt::Key_F1);
+    press(Qt::SHIFT | Qt::Key_F1);
+    ASSERT_EQ(2u, dialogs.Informations.size());
+    EXPECT_TRUE(dialogs.Informations[0].contains(QStringLiteral("HlpArtRu.hlp")));
+    EXPECT_TRUE(dialogs.Informations[1].contains(QStringLiteral("HlpArtPl.hlp")));
+    // Alt+X: Exit.
+    press(Qt::ALT | Qt::Key_X);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(dialogs.Failures.empty());
 }
 
 }  // namespace
