@@ -241,16 +241,16 @@ def test_a_file_not_one_record_long_is_refused_unless_any_size(tmp_path):
         sphaeron.load(tmp_path / "short.ato", any_size=True)
 
 
-def test_json_names_the_time_step_as_the_record_does_and_reads_the_first_spelling(tmp_path):
+def test_json_spells_the_time_step_as_duoplex_does_and_reads_the_record_name_too(tmp_path):
     doc = sphaeron.load(os.path.join(EXAMPLES, "lattice100.ato"))
     text = doc.tojson()
-    assert '"DT": "0.001"' in text and '"dt"' not in text
-    old = tmp_path / "old.json"  # as the first JSON files were written
-    old.write_text(text.replace('"DT"', '"dt"'))
-    assert sphaeron.load(old).tobytes() == doc.tobytes()
+    assert '"dt": "0.001"' in text and '"DT"' not in text
+    upper = tmp_path / "upper.json"
+    upper.write_text(text.replace('"dt"', '"DT"'))
+    assert sphaeron.load(upper).tobytes() == doc.tobytes()
     both = tmp_path / "both.json"
-    both.write_text(text.replace('"DT": "0.001",', '"DT": "0.001", "dt": "0.002",'))
-    with pytest.raises(ValueError, match="DT: given twice"):
+    both.write_text(text.replace('"dt": "0.001",', '"dt": "0.001", "DT": "0.002",'))
+    with pytest.raises(ValueError, match="dt: given twice"):
         sphaeron.load(both)
 
 

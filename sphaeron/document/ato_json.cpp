@@ -40,7 +40,7 @@ std::string AtoToJson(const TaonsDocument& doc) {
     const unsigned char* bytes = doc.bytes.data();
     Json j;
     j["format"] = kAtoJsonFormat;
-    j["DT"] = common::RealValue(bytes + kParamsOffset);
+    j["dt"] = common::RealValue(bytes + kParamsOffset);
     Json groups = Json::array();
     for (int g = 0; g < 3; ++g) {
         Json group;
@@ -65,13 +65,13 @@ std::string AtoToJson(const TaonsDocument& doc) {
 
 TaonsDocument AtoFromJson(const std::string& text) {
     Json j = common::ParseJsonDocument(text);
-    common::ExpectObject(j, "", {"format", "DT", "dt", "groups", "taons", "padding"});
+    common::ExpectObject(j, "", {"format", "dt", "DT", "groups", "taons", "padding"});
     common::ExpectString(j, "", "format", kAtoJsonFormat);
 
     TaonsDocument doc;
     unsigned char* bytes = doc.bytes.data();
-    // "DT" as the record and the Duoplex form name it; "dt" as written before.
-    if (j.contains("DT") && j.contains("dt")) common::ThrowFieldError("DT", "given twice, as DT and as dt");
+    // "dt" as both programs write it; "DT" as the record names it.
+    if (j.contains("DT") && j.contains("dt")) common::ThrowFieldError("dt", "given twice, as dt and as DT");
     common::ReadReal(j, "", j.contains("dt") ? "dt" : "DT", bytes + kParamsOffset);
 
     const Json& groups = common::Required(j, "", "groups");

@@ -1,7 +1,7 @@
 #pragma once
 // The JSON form of the .ato document, exact to the byte:
 //
-//   {"format": "sphaeron-ato", "DT": "0.001",
+//   {"format": "sphaeron-ato", "dt": "0.001",
 //    "groups": [{"A": .., "B": .., "C": .., "D": .., "F": .., "G": ..} x 3],
 //    "taons": [{"slot": 1, "present": 1, "x": .., "y": .., "z": ..,
 //               "ux": .., "uy": .., "uz": ..}, ...],
@@ -11,8 +11,8 @@
 // presence byte keeps its value (0 absent, any other present). Slots that are
 // absent with all six values zero are left out and read back as zeros, and
 // so is a missing padding member. The padding holds the bytes at offsets 190
-// and 6292 in hex. The time step is read as "dt" too, the spelling of the
-// first files written.
+// and 6292 in hex. The time step is read as "DT" too, the record's name of
+// it.
 #include <string>
 
 #include "sphaeron/document/document.h"

@@ -157,7 +157,7 @@ TEST_F(RunnerTest, JsonFormRoundTripsAndRunsLikeTheRecord) {
 
     ASSERT_EQ(0, Run("in.ato --steps 0 --out in.json"));
     std::string json = common::ReadWholeFile(dir_ + "/in.json");
-    EXPECT_NE(std::string::npos, json.find("\"DT\": \"0.001\""));
+    EXPECT_NE(std::string::npos, json.find("\"dt\": \"0.001\""));
     EXPECT_NE(std::string::npos, json.find("\"x\": \"0x7FFFC000000000000123\""));
     EXPECT_NE(std::string::npos, json.find("\"present\": 2"));
     ASSERT_EQ(0, Run("in.json --steps 0 --out back.ato"));
