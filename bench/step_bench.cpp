@@ -12,6 +12,7 @@
 #include "sphaeron/core/observables.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
+#include "sphaeron/structure/structure.h"
 
 namespace {
 
@@ -65,6 +66,23 @@ void BM_RecordState(benchmark::State& st) {
 
 }  // namespace
 
+// One structure analysis of the 100 taons (neighbours, q4 and q6 with
+// their averages, clusters, summary) under each neighbour rule; against
+// BM_FastStep/1/0 it is the share of a step it would cost.
+void BM_StructureAnalysis(benchmark::State& st) {
+    sphaeron::TaonState s = LatticeState();
+    sphaeron::structure::StructureOptions o;
+    const char* rules[] = {"sann", "cutoff:1.5", "nearest:12"};
+    o.neighbours = sphaeron::structure::ParseNeighbourChoice(rules[st.range(0)]);
+    st.SetLabel(rules[st.range(0)]);
+    sphaeron::structure::StructureResult r;
+    for (auto _ : st) {
+        sphaeron::structure::AnalyseStructure(s, o, r);
+        benchmark::DoNotOptimize(r.summary.mean_q6);
+    }
+}
+
+BENCHMARK(BM_StructureAnalysis)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_RecordState)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_LiteralStep)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FastStep)

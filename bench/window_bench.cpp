@@ -100,6 +100,41 @@ void BM_WindowRun(benchmark::State& st) {
     form.close();
 }
 
+// The window run with View > Colour By Cluster (the structure analysis and
+// the coloured picture with its legend), without (0) and with (1) the plots
+// window and its structure charts: the analyses a second and the share of
+// the run they took.
+void BM_WindowStructureRun(benchmark::State& st) {
+    ScratchConfig config;
+    sphaeron::forms::SphaeronProgram program(*consoleDialogs);
+    sphaeron::forms::TMainForm& form = *program.MainForm;
+    form.show();
+    form.ColourByCluster->trigger();
+    if (st.range(0) != 0) form.Plots1->trigger();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500) QApplication::processEvents();
+    int target = 0;
+    QTimer stopper;
+    stopper.setInterval(0);
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (!form.Data().State.Stopped && form.Data().State.StepCount >= target) form.Go->click();
+    });
+    stopper.start();
+    const long analysesBefore = form.Structure().AnalysisCount();
+    const auto spentBefore = form.Structure().TimeSpent();
+    const auto started = std::chrono::steady_clock::now();
+    for (auto _ : st) {
+        target = form.Data().State.StepCount + kStepsPerRun;
+        form.Go->click();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    st.counters["analyses/s"] = static_cast<double>(form.Structure().AnalysisCount() - analysesBefore) / seconds;
+    st.counters["structure share %"] =
+        100.0 * std::chrono::duration<double>(form.Structure().TimeSpent() - spentBefore).count() / seconds;
+    form.close();
+}
+
 // The same run loop without a window, as the headless runner makes it.
 void BM_HeadlessRun(benchmark::State& st) {
     sphaeron::Session session(static_cast<int>(st.range(0)));
@@ -120,6 +155,8 @@ BENCHMARK(BM_WindowRun)
     ->ArgNames({"threads", "plots", "timeline"})
     ->ArgsProduct({{1, 2}, {0, 1}, {1, 0}})
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+BENCHMARK(BM_WindowStructureRun)->ArgName("plots")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 int main(int argc, char** argv) {
     ConsoleDialogs dialogs;

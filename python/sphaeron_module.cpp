@@ -89,4 +89,5 @@ PYBIND11_MODULE(sphaeron, m) {
     pysphaeron::BindEngine(m);
     pysphaeron::BindObservables(m);
     pysphaeron::BindRender(m);
+    pysphaeron::BindStructure(m);
 }

@@ -34,5 +34,6 @@ void BindDocument(py::module_& m);
 void BindEngine(py::module_& m);
 void BindObservables(py::module_& m);
 void BindRender(py::module_& m);
+void BindStructure(py::module_& m);
 
 }  // namespace pysphaeron

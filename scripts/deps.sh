@@ -10,7 +10,7 @@ packages=(cmake g++ make pkg-config ccache
           libgtest-dev libgmock-dev googletest libbenchmark-dev
           libcli11-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
-          help2man dpkg-dev file lintian
+          python3-ase help2man dpkg-dev file lintian
           ${EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do

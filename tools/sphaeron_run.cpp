@@ -3,6 +3,7 @@
 //   sphaeron-run IN --steps N [--out OUT] [--set NAME=VALUE ...] [--mode 0|1|2]
 //                [--stopl] [--cool] [--dt X] [--threads T] [--any-size]
 //                [--xyz TRAJ.xyz [--every K]] [--log LOG.csv [--log-every K]]
+//                [--structure S.csv [--structure-every K] [--neighbours RULE]]
 //                [--png OUT.png [--view TETA,PSI,PHI] [--scale S] [--shift X,Y]
 //                 [--numbers] [--size W,H]]
 //   sphaeron-run --spiral --png OUT.png [--view TETA,PSI,PHI] [--scale S] ...
@@ -42,6 +43,7 @@
 #include "tools/observables_log.h"
 #include "tools/run_outputs.h"
 #include "tools/sphaeron_run_options.h"
+#include "tools/structure_log.h"
 #include "tools/xyz_writer.h"
 
 #ifdef SPHAERON_RUN_WITH_QT
@@ -169,10 +171,16 @@ public:
     RunWatch(const RunOptions& o, tools::RunOutputs& outputs) : o_(o), outputs_(outputs) {}
 
     void Open(const sphaeron::TaonState& state) {
+        // The structure log analyses step 0 and every K-th, and each XYZ frame.
+        if (!o_.structure.empty())
+            Guard(o_.structure, [&] {
+                structure_.Open(outputs_.Staging(AddOutput(outputs_, o_.structure)), o_.structureOptions,
+                                o_.structureEvery, state, 0);
+            });
         if (!o_.xyz.empty()) {
             Guard(o_.xyz, [&] {
                 xyz_.Open(outputs_.Staging(AddOutput(outputs_, o_.xyz)));
-                xyz_.Frame(state, 0);
+                xyz_.Frame(state, 0, structure_.Analysis(state, 0));
             });
         }
         if (!o_.log.empty()) Guard(o_.log, [&] { log_.Open(outputs_.Staging(AddOutput(outputs_, o_.log))); });
@@ -189,7 +197,8 @@ public:
     void Committed(const sphaeron::CommittedStep& c) override {
         const auto k = static_cast<long long>(c.step);
         if (c.before) Guard(o_.log, [&] { log_.Row(k - 1, c.state.DT, *c.before); });
-        if (xyz_.IsOpen() && k % o_.every == 0) Guard(o_.xyz, [&] { xyz_.Frame(c.state, k); });
+        Guard(o_.structure, [&] { structure_.Committed(c.state, k); });
+        if (xyz_.IsOpen() && k % o_.every == 0) Guard(o_.xyz, [&] { xyz_.Frame(c.state, k, structure_.Analysis(c.state, k)); });
         if (progress_ && std::chrono::steady_clock::now() - lastReport_ > std::chrono::milliseconds(500)) {
             lastReport_ = std::chrono::steady_clock::now();
             std::fprintf(stderr, "\rstep %lld of %lld", k, o_.steps);
@@ -217,6 +226,7 @@ public:
             });
         }
         if (xyz_.IsOpen()) Guard(o_.xyz, [&] { xyz_.Close(); });
+        Guard(o_.structure, [&] { structure_.Close(); });
     }
 
     double Elapsed() const { return seconds_; }
@@ -236,6 +246,7 @@ private:
     tools::RunOutputs& outputs_;
     sphaeron::XyzWriter xyz_;
     sphaeron::ObservablesLog log_;
+    sphaeron::StructureLog structure_;
     bool progress_ = false;
     std::chrono::steady_clock::time_point start_, lastReport_;
     double seconds_ = 0;

@@ -1,6 +1,7 @@
 #include "tools/sphaeron_run_options.h"
 
 #include <climits>
+#include <stdexcept>
 #include <strings.h>
 
 #include "common/errors.h"
@@ -44,6 +45,32 @@ std::pair<int, std::string> ParseSet(const std::string& text) {
         throw CLI::ValidationError("--set " + text + ": " + e.what());
     }
     return {index, value};
+}
+
+// --structure, --structure-every and --neighbours (the last two need the first).
+void AddStructureOptions(CLI::App& app, RunOptions& o) {
+    auto* file = app.add_option("--structure", o.structure,
+                                "write clusters, coordination, q4, q6 and rg of step 0 and every K-th; with --xyz\n"
+                                "the frames gain the columns coordination, q6 and cluster")
+                     ->type_name("FILE.csv");
+    app.add_option_function<std::string>(
+           "--structure-every",
+           [&](const std::string& t) { o.structureEvery = tools::WholeNumber("--structure-every", t, 1, LLONG_MAX); },
+           "steps between structure rows (1 by default)")
+        ->type_name("K")
+        ->needs(file);
+    app.add_option_function<std::string>(
+           "--neighbours",
+           [&](const std::string& t) {
+               try {
+                   o.structureOptions.neighbours = structure::ParseNeighbourChoice(t);
+               } catch (const std::invalid_argument& e) {
+                   throw CLI::ValidationError(std::string("--") + e.what());
+               }
+           },
+           "the neighbour rule: sann (the default), cutoff:R or nearest:K")
+        ->type_name("RULE")
+        ->needs(file);
 }
 
 }  // namespace
@@ -90,6 +117,7 @@ RunOptions ParseRunOptions(int argc, char** argv) {
     app.add_option("--log", o.log, "write energies and momentum of step 0 and every K-th")->type_name("LOG.csv");
     CLI::Option* logEvery = value("--log-every", "K", "steps between log rows (1 by default; the last step too)",
           [&](const std::string& t) { o.logEvery = WholeNumber("--log-every", t, 1, LLONG_MAX); });
+    AddStructureOptions(app, o);
 
     const char* picture = "Picture";
     app.add_option("--png", o.png, "draw the final state as the window would, as PNG")->type_name("OUT.png")->group(picture);
@@ -121,7 +149,8 @@ RunOptions ParseRunOptions(int argc, char** argv) {
 
     if (o.spiral) {
         if (o.png.empty()) tools::BadCommandLine(kProgram, "--spiral needs --png OUT.png");
-        if (!o.in.empty() || o.steps > 0 || !o.out.empty() || !o.xyz.empty() || !o.log.empty() || !o.sets.empty())
+        if (!o.in.empty() || o.steps > 0 || !o.out.empty() || !o.xyz.empty() || !o.log.empty() || !o.sets.empty() ||
+            !o.structure.empty())
             tools::BadCommandLine(kProgram, "--spiral draws the spiral figure only: no input document, steps or outputs");
         return o;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/document_file.h"
+#include "sphaeron/structure/structure.h"
 #include "sphaeron/view/view.h"
 
 namespace sphaeron {
@@ -22,6 +23,10 @@ struct RunOptions {
     std::vector<std::pair<int, std::string>> sets;
     int threads = 1;
     long long every = 1, logEvery = 1;
+    // --structure FILE.csv: the structure log, every K steps, by the rule.
+    std::string structure;
+    long long structureEvery = 1;
+    structure::StructureOptions structureOptions;
     // The picture.
     std::string png;
     bool spiral = false;

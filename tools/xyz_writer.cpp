@@ -23,7 +23,7 @@ void Append(std::string& out, const char* fmt, ...) {
 
 }  // namespace
 
-std::string XyzFrame(const TaonState& s, long long step) {
+std::string XyzFrame(const TaonState& s, long long step, const structure::StructureResult* analysis) {
     int count = 0;
     bool have[3] = {false, false, false};
     long double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
@@ -49,13 +49,16 @@ std::string XyzFrame(const TaonState& s, long long step) {
     Append(out, "%d\n", count);
     Append(out, "Lattice=\"%.10Lg 0 0 0 %.10Lg 0 0 0 %.10Lg\" Origin=\"%.10Lg %.10Lg %.10Lg\" ", size[0], size[1],
            size[2], origin[0], origin[1], origin[2]);
-    Append(out, "Properties=species:S:1:pos:R:3:velo:R:3:id:I:1 pbc=\"F F F\" Time=%.21Lg step=%lld\n",
-           static_cast<long double>(step) * s.DT, step);
+    Append(out, "Properties=species:S:1:pos:R:3:velo:R:3:id:I:1%s pbc=\"F F F\" Time=%.21Lg step=%lld\n",
+           analysis ? ":coordination:I:1:q6:R:1:cluster:I:1" : "", static_cast<long double>(step) * s.DT, step);
     for (int k = 1; k <= kMaxTaons; ++k) {
         if (!s.Present(k)) continue;
         int g = SourceGroup(k, s.TaonCount, false);
-        Append(out, "%s %.20Le %.20Le %.20Le %.20Le %.20Le %.20Le %d\n", kSymbols[g], s.X[k], s.Y[k], s.Z[k], s.Ux[k],
+        Append(out, "%s %.20Le %.20Le %.20Le %.20Le %.20Le %.20Le %d", kSymbols[g], s.X[k], s.Y[k], s.Z[k], s.Ux[k],
                s.Uy[k], s.Uz[k], k);
+        if (analysis)
+            Append(out, " %d %.17g %d", analysis->coordination[k], analysis->q[6][k], analysis->cluster[k] + 1);
+        out += '\n';
     }
     return out;
 }
@@ -77,8 +80,8 @@ void XyzWriter::Discard() {
     path_.clear();
 }
 
-void XyzWriter::Frame(const TaonState& s, long long step) {
-    std::string text = XyzFrame(s, step);
+void XyzWriter::Frame(const TaonState& s, long long step, const structure::StructureResult* analysis) {
+    std::string text = XyzFrame(s, step, analysis);
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) common::ThrowFileError(errno);
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // Extended XYZ trajectory frames of the present taons: the count line, a
 // comment line with the box, the column layout, time and step, and one line
-// per taon (group as element symbol, position, velocity, slot number).
+// per taon (group as element symbol, position, velocity, slot number). With a
+// structure analysis of the frame's state each line also has the taon's
+// coordination, q6 and cluster (numbered from 1).
 #include <cstdio>
 #include <string>
 
 #include "sphaeron/core/taon_state.h"
+#include "sphaeron/structure/structure.h"
 
 namespace sphaeron {
 
@@ -18,7 +21,7 @@ public:
 
     void Open(const std::string& path);  // throws FileError
     bool IsOpen() const { return file_ != nullptr; }
-    void Frame(const TaonState& s, long long step);  // throws FileError
+    void Frame(const TaonState& s, long long step, const structure::StructureResult* analysis = nullptr);  // throws FileError
     void Close();                                     // throws FileError
     // After a failed write: closes and removes the file, so no truncated
     // trajectory is left behind.
@@ -30,6 +33,6 @@ private:
 };
 
 // The frame as text (for tests).
-std::string XyzFrame(const TaonState& s, long long step);
+std::string XyzFrame(const TaonState& s, long long step, const structure::StructureResult* analysis = nullptr);
 
 }  // namespace sphaeron

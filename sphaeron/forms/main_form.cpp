@@ -177,6 +177,7 @@ Picture TMainForm::CurrentPicture() {
     sw.RB1 = RB1->isChecked();
     sw.RB2 = RB2->isChecked();
     sw.DecimalSeparator = Separator();
+    sw.Colouring = StructureColouring();
     sw.ShellFields = [this] {
         ShellFieldTexts t;
         QLineEdit* fields[6] = {EditA1, EditB1, EditC1, EditD1, EditF1, EditG1};

@@ -28,6 +28,7 @@
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/listing_model.h"
+#include "sphaeron/forms/structure_watch.h"
 #include "sphaeron/session/session.h"
 #include "sphaeron/view/scene.h"
 
@@ -287,6 +288,22 @@ public:
     // took the place of the state (nothing is recorded in the spiral).
     void RestartTimeline();
 
+    // ---- structure analysis (main_form_structure.cpp) ----------------------
+    QMenu* ColourBy1 = nullptr;  // View, "Colour By": one of the four below
+    QAction* ColourByGroup = nullptr;  // the picture as described (the default)
+    QAction* ColourByCoordination = nullptr;
+    QAction* ColourByQ6 = nullptr;
+    QAction* ColourByCluster = nullptr;
+    void ColourByClick();
+    StructureWatch& Structure() { return *structure_; }
+    // After each step of a run: the analysis when due, for the colours and
+    // the plots window.
+    void StructureStepDone(const CommittedStep& step);
+    // The plots window's structure row starts anew from the state.
+    void StructureRefresh();
+    // The rule chosen in the plots window: remembered, and analysed anew.
+    void StructureRuleChanged(const structure::NeighbourChoice& c);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -300,6 +317,9 @@ private:
     void BuildViewButtons();
     void BuildParameterPanel();
     void BuildTimeline();
+    void BuildStructureMenu();
+    // The colours of the picture of the moment (null for the group colours).
+    const TaonColouring* StructureColouring();
     QLineEdit* MakeField(QWidget* parent, int x, int y, int w, QColor colour, bool filtered);
     QPushButton* MakeViewButton(int x, int y, int w, const QString& caption, void (TMainForm::*handler)());
     void ArrangeControls();
@@ -321,6 +341,7 @@ private:
     bool closeAfterRun_ = false;
     bool created_ = false;
     int timelineGrowth_ = 0;  // what the window grew by for the strip
+    std::unique_ptr<StructureWatch> structure_;
 };
 
 // The open and save dialogs for documents (filter "Taons files

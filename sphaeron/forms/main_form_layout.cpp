@@ -139,6 +139,7 @@ void TMainForm::BuildMenus() {
     MoveToCenter = item(View1, "Move to center", &TMainForm::MoveToCenterClick, QKeySequence(Qt::Key_F8));
     Plots1 = item(View1, "Plots", &TMainForm::Plots1Click, QKeySequence(Qt::Key_F9));
     BuildTimeline();
+    BuildStructureMenu();
 
     // "Manager" is never shown; its items act through their keys only.
     Manager = new QMenu(QStringLiteral("Manager"), this);

@@ -76,6 +76,7 @@ void TMainForm::PlotsStateShown() {
 
 void TMainForm::PlotsRefresh() {
     if (Plots && Plots->isVisible()) Plots->Refresh(State(), PlotsSwitches(), State().StepCount);
+    if (Plots && Plots->isVisible()) StructureRefresh();
 }
 
 }  // namespace sphaeron::forms

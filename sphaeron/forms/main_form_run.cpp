@@ -30,6 +30,7 @@ public:
     bool WantsObservables(std::uint64_t) override { return form_.PlotsSampleDue(); }
 
     void Committed(const CommittedStep& step) override {
+        form_.StructureStepDone(step);
         if (form_.Plots) form_.PlotsStepDone(step);
         const Clock::time_point now = Clock::now();
         const bool slowStep = now - step_ >= form_.FrameInterval;

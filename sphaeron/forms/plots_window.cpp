@@ -20,6 +20,7 @@
 #include "common/numtext.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
+#include "sphaeron/forms/structure_charts.h"
 
 namespace sphaeron::forms {
 
@@ -166,8 +167,11 @@ TPlotsWindow::TPlotsWindow(QWidget* owner, Dialogs& dialogs)
     grid->addWidget(PotentialView, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
+    Structure = new TStructurePanel(body);
+    grid->addWidget(Structure, 2, 0, 1, 2);
+    grid->setRowStretch(2, 1);
     setCentralWidget(body);
-    resize(960, 660);
+    resize(960, 900);
 }
 
 TPlotsWindow::~TPlotsWindow() = default;

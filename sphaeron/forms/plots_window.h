@@ -28,6 +28,8 @@ class QValueAxis;
 
 namespace sphaeron::forms {
 
+class TStructurePanel;
+
 // Where the plots window goes (frames in screen coordinates): beside the
 // main window `main`, right or left, where the screen's free area `room`
 // has space for `size`; else beside it on the wider side, narrowed, when
@@ -90,6 +92,9 @@ public:
     QChartView* EnergyView = nullptr;
     QChartView* DistanceView = nullptr;
     QChartView* PotentialView = nullptr;
+    // The neighbour rule, the Structure chart and the coordination
+    // histogram (fed by the main window's structure analysis).
+    TStructurePanel* Structure = nullptr;
 
     // ---- handlers -------------------------------------------------------
     void SaveEnergyCsvClick();

@@ -215,17 +215,18 @@ void DrawTaonScene(const TaonState& s, ViewState& v, Canvas& c, const SceneSwitc
     ShellFieldSource fields = sw.ShellFields;
     if (!fields) fields = [&s, sep = sw.DecimalSeparator] { return ParameterTexts(s, sep); };
     const char sep = sw.DecimalSeparator;
+    auto colour = [&sw](int k, common::Rgb group) { return sw.Colouring ? sw.Colouring->colours[k] : group; };
 
     for (int k = 1; k <= n; ++k) {
         if (!s.Present(k)) continue;
         const std::int32_t sx = v.ScreenX[k], sy = v.ScreenY[k];
         if (sw.StopL) {
             if (k <= N - 94) {
-                TaonBlock(c, sx, sy, common::kLime);
+                TaonBlock(c, sx, sy, colour(k, common::kLime));
                 if (sw.RB2 && k == 4) LibrationLine(c, s, sx, sy);
             }
         } else {
-            if (k <= N - 50) TaonBlock(c, sx, sy, common::kLime);
+            if (k <= N - 50) TaonBlock(c, sx, sy, colour(k, common::kLime));
             if (sw.RB2 && k == 4) LibrationLine(c, s, sx, sy);
             if (sw.RB1) {
                 if (k == 1) {
@@ -240,9 +241,9 @@ void DrawTaonScene(const TaonState& s, ViewState& v, Canvas& c, const SceneSwitc
             }
         }
         if (k > N - 50 && k <= N - 20)
-            TaonBlock(c, sx, sy, common::kYellow);
+            TaonBlock(c, sx, sy, colour(k, common::kYellow));
         else if (k > N - 20)
-            TaonBlock(c, sx, sy, common::kRed);
+            TaonBlock(c, sx, sy, colour(k, common::kRed));
     }
 
     if (v.ShowNumbers) {
@@ -252,6 +253,7 @@ void DrawTaonScene(const TaonState& s, ViewState& v, Canvas& c, const SceneSwitc
             c.TextOut(Add(v.ScreenX[k], 2), Add(v.ScreenY[k], 2), std::to_string(k));
         }
     }
+    if (sw.Colouring) DrawLegend(c, sw.Colouring->legend);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "common/canvas.h"
 #include "sphaeron/core/taon_state.h"
+#include "sphaeron/view/colour_by.h"
 #include "sphaeron/view/view_state.h"
 
 namespace sphaeron {
@@ -33,6 +34,10 @@ struct SceneSwitches {
     // show for the stored parameters (ParameterTexts) are used.
     ShellFieldSource ShellFields;
     char DecimalSeparator = ',';  // of the field texts
+    // When given (View, Colour By other than Group): the colours of the
+    // taons' blocks and a legend in the corner; the numbers and overlays
+    // keep their colours. Not owned.
+    const TaonColouring* Colouring = nullptr;
 };
 
 // What a redraw needs; built by the window for each handler.
