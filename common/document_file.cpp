@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kMaxDocumentText = 64u << 20;
 
 [[noreturn]] void CannotRead(const std::string& path, int err, const std::string& text) {
-    throw FileError("cannot read '" + path + "': " + text, err);
+    throw FileError("cannot read '" + path + "': " + text, err, path);
 }
 
 }  // namespace
@@ -88,8 +88,13 @@ DocumentFile ReadDocumentFile(const std::string& path, std::size_t recordSize, c
 
 std::string SizeQuestion(const std::string& path, std::uint64_t bytes, const std::string& program,
                          const std::string& ask) {
-    std::string size = std::to_string(bytes);
-    for (std::size_t i = size.size(); i > 3; i -= 3) size.insert(i - 3, ",");
+    // 11372 as "11,372".
+    const std::string digits = std::to_string(bytes);
+    std::string size;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) size += ',';
+        size += digits[i];
+    }
     return "'" + std::filesystem::path(path).filename().string() + "' is " + size +
            (bytes == 1 ? " byte" : " bytes") + " long and is not a " + program + " document. " + ask;
 }

@@ -3,6 +3,7 @@
 // shown to the user by the top-level handler.
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace common {
 
@@ -24,14 +25,19 @@ public:
 };
 
 // A file operation that failed; code is the system error number (0 when the
-// failure has no system cause, such as a short record).
+// failure has no system cause, such as a short record), path the file it
+// was about when known (the text need not name it).
 class FileError : public AppError {
 public:
-    FileError(const std::string& text, int code) : AppError(text), code_(code) {}
+    FileError(const std::string& text, int code, std::string path = {})
+        : AppError(text), code_(code), path_(std::move(path)) {}
     int code() const { return code_; }
+    const std::string& path() const { return path_; }
+    void set_path(const std::string& path) { path_ = path; }
 
 private:
     int code_;
+    std::string path_;
 };
 
 }  // namespace common

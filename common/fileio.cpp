@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "common/errors.h"
 
@@ -43,6 +44,21 @@ std::string FileErrorText(int err) {
 }
 
 void ThrowFileError(int err) { throw FileError(FileErrorText(err), err); }
+
+namespace {
+
+// Runs f; a FileError from it names the file when it does not yet.
+template <class F>
+void NamingFile(const std::string& path, F f) {
+    try {
+        f();
+    } catch (FileError& e) {
+        if (e.path().empty()) e.set_path(path);
+        throw;
+    }
+}
+
+}  // namespace
 
 namespace {
 
@@ -114,20 +130,23 @@ void CheckWritable(const std::string& path, bool mustExist) {
 }  // namespace
 
 void ReadRecord(const std::string& path, void* buffer, std::size_t size) {
-    Fd fd(OpenForRead(path));
-    if (ReadUpTo(fd.get(), static_cast<char*>(buffer), size) < size)
-        throw FileError(kReadBeyondEndText, 0);
+    NamingFile(path, [&] {
+        Fd fd(OpenForRead(path));
+        if (ReadUpTo(fd.get(), static_cast<char*>(buffer), size) < size) throw FileError(kReadBeyondEndText, 0);
+    });
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    Fd fd(OpenForRead(path));
     std::string data;
-    char chunk[65536];
-    for (;;) {
-        std::size_t n = ReadUpTo(fd.get(), chunk, sizeof chunk);
-        data.append(chunk, n);
-        if (n < sizeof chunk) break;
-    }
+    NamingFile(path, [&] {
+        Fd fd(OpenForRead(path));
+        char chunk[65536];
+        for (;;) {
+            std::size_t n = ReadUpTo(fd.get(), chunk, sizeof chunk);
+            data.append(chunk, n);
+            if (n < sizeof chunk) break;
+        }
+    });
     return data;
 }
 
@@ -185,49 +204,111 @@ void WriteInPlace(const std::string& path, const void* data, std::size_t size) {
 
 }  // namespace
 
-void WriteFileAtomic(const std::string& requested, const void* data, std::size_t size, std::string_view program) {
+namespace {
+
+SyncStep& CurrentSyncStep() {
+    static SyncStep step;
+    return step;
+}
+
+mode_t NewFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+SyncStep SetSyncStep(SyncStep step) {
+    SyncStep previous = std::move(CurrentSyncStep());
+    CurrentSyncStep() = std::move(step);
+    return previous;
+}
+
+void SyncFile(int fd) {
+    const SyncStep& step = CurrentSyncStep();
+    int err = 0;
+    if (step)
+        err = step(fd);
+    else if (::fsync(fd) != 0)
+        err = errno;
+    if (err != 0 && err != EINVAL && err != EROFS) ThrowFileError(err);
+}
+
+StagedFile::StagedFile(const std::string& requested, std::string_view program) {
+    NamingFile(requested, [&] { Create(requested, program); });
+}
+
+void StagedFile::Create(const std::string& requested, std::string_view program) {
     if (requested.empty()) ThrowFileError(ENOENT);
     if (requested.back() == '/') ThrowFileError(EISDIR);
-    const std::string path = WriteTarget(requested);
-    struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
-        WriteInPlace(path, data, size);
-        return;
-    }
-    std::string folder = FolderOf(path);
+    target_ = WriteTarget(requested);
+    std::string folder = FolderOf(target_);
     CheckWritable(folder, true);
-    CheckWritable(path, false);
-
-    std::string tmpl = folder + "/." + std::string(program) + "-XXXXXX";
-    int raw = ::mkstemp(tmpl.data());
-    if (raw < 0) ThrowFileError(errno);
-    Fd fd(raw);
-    bool done = false;
-    struct Cleanup {
-        const std::string& name;
-        bool& done;
-        ~Cleanup() {
-            if (!done) ::unlink(name.c_str());
-        }
-    } cleanup{tmpl, done};
+    CheckWritable(target_, false);
 
     // A new document gets the usual permissions; a replaced one keeps its own.
     struct stat st;
-    mode_t mode;
-    if (::stat(path.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    existed_ = ::stat(target_.c_str(), &st) == 0;
+    mode_t mode = existed_ ? (st.st_mode & 07777) : NewFileMode();
+    staging_ = folder + "/." + std::string(program) + "-XXXXXX";
+    int raw = ::mkstemp(staging_.data());
+    if (raw < 0) {
+        int err = errno;
+        staging_.clear();
+        ThrowFileError(err);
     }
-    ::fchmod(fd.get(), mode);
+    ::fchmod(raw, mode);
+    ::close(raw);
+}
 
-    WriteAll(fd.get(), data, size);
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) ThrowFileError(errno);
-    if (::close(fd.release()) != 0) ThrowFileError(errno);
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) ThrowFileError(errno);
-    done = true;
+StagedFile::~StagedFile() {
+    if (!placed_ && !staging_.empty()) ::unlink(staging_.c_str());
+}
+
+void StagedFile::Write(const void* data, std::size_t size) {
+    NamingFile(target_, [&] {
+        int raw = ::open(staging_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (raw < 0) ThrowFileError(errno);
+        Fd fd(raw);
+        WriteAll(fd.get(), data, size);
+        if (::close(fd.release()) != 0) ThrowFileError(errno);
+    });
+}
+
+void StagedFile::Sync() {
+    NamingFile(target_, [&] {
+        int raw = ::open(staging_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (raw < 0) ThrowFileError(errno);
+        Fd fd(raw);
+        SyncFile(fd.get());
+        if (::close(fd.release()) != 0) ThrowFileError(errno);
+    });
+}
+
+void StagedFile::PutInPlace() {
+    if (::rename(staging_.c_str(), target_.c_str()) != 0) {
+        int err = errno;
+        throw FileError(FileErrorText(err), err, target_);
+    }
+    placed_ = true;
+}
+
+void WriteFileAtomic(const std::string& requested, const void* data, std::size_t size, std::string_view program) {
+    NamingFile(requested, [&] {
+        if (requested.empty()) ThrowFileError(ENOENT);
+        if (requested.back() == '/') ThrowFileError(EISDIR);
+        const std::string path = WriteTarget(requested);
+        struct stat existing;
+        if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+            WriteInPlace(path, data, size);
+            return;
+        }
+        StagedFile staged(path, program);
+        staged.Write(data, size);
+        staged.Sync();
+        staged.PutInPlace();
+    });
 }
 
 void MakeFolders(const std::string& path) {

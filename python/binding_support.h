@@ -38,17 +38,24 @@ RealArray ZeroArray(const std::vector<py::ssize_t>& shape);
 // The value as a numpy.longdouble scalar.
 py::object RealScalar(long double value);
 
-// A real from Python: a str is read as decimal text (exact to the nearest
-// extended value, '.' as separator); anything else is converted by numpy to
-// longdouble (a Python float exactly). `what` names the value in errors.
+// A real from Python. The same values pass as numbers and as text: a str is
+// read exactly (to the nearest extended value) as a decimal with '.', "nan",
+// "inf" or the exact "0x" form; an int is rounded exactly to the nearest
+// extended value; anything else is converted by numpy to longdouble (a
+// Python float exactly). A value beyond the extended range, as number or
+// text, raises OverflowError "<what> is beyond the range of extended reals
+// ..."; other text raises ValueError "'<text>' is not a valid floating point
+// value". `what` names the value in errors.
 long double ToReal(py::handle value, const std::string& what);
 
 // An array of exactly the shape, converted by numpy to longdouble.
 RealArray ToRealArray(py::handle value, const std::vector<py::ssize_t>& shape, const std::string& what);
 
-// The module's exception classes, FloatError (an ArithmeticError with `text`
-// and `step`) and FileError (an OSError with `text` and `code`), and the
-// translation of the engines' failures: FloatError, FileError, and
+// Imports numpy (a Python without it fails the module's import, naming
+// numpy); then the module's exception classes, FloatError (an
+// ArithmeticError with `text` and `step`) and FileError (an OSError with
+// `text`, `code` and, as Python's own, `errno`, `strerror` and `filename`),
+// and the translation of the engines' failures: FloatError, FileError, and
 // ConvertError as ValueError with its text.
 void RegisterErrors(py::module_& m);
 

@@ -3,10 +3,10 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
-#include <strings.h>
-
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "common/document_file.h"
 #include "common/errors.h"
@@ -120,19 +120,22 @@ std::unique_ptr<Document> Copy(Document& d) {
     return out;
 }
 
-std::unique_ptr<Document> Load(const std::filesystem::path& file) {
+std::unique_ptr<Document> Load(const std::filesystem::path& file, bool anySize) {
     std::string path = file.string();
     auto d = std::make_unique<Document>();
     try {
-        // A record (its first 6296 bytes, as the windows read it) or the
-        // JSON form, told apart by content.
-        sphaeron::ReadAnyDocument(path, d->record, true);
+        // A record or the JSON form, told apart by content. A record file
+        // of another size is no document unless anySize, which reads its
+        // first 6296 bytes as the windows do.
+        sphaeron::ReadAnyDocument(path, d->record, anySize);
     } catch (const common::JsonFieldError& e) {
         throw py::value_error(e.what());
     } catch (const common::FileError&) {
         throw;
-    } catch (const common::AppError& e) {  // a folder
-        throw common::FileError(e.what(), 0);
+    } catch (const common::AppError& e) {  // a folder, or a file of another size
+        std::error_code ec;
+        if (std::filesystem::is_directory(file, ec)) throw common::FileError(e.what(), EISDIR, path);
+        throw py::value_error(e.what());
     }
     sphaeron::DistributeDocument(d->record, d->state);
     d->path = path;
@@ -274,8 +277,10 @@ void BindDocument(py::module_& m) {
                    std::to_string(present) + " taons present, step " + std::to_string(d.state.StepCount) + ">";
         });
 
-    m.def("load", &Load, py::arg("path"),
-          "Reads a .ato document (the first 6296 bytes of the file) or its JSON form.");
+    m.def("load", &Load, py::arg("path"), py::arg("any_size") = false,
+          "Reads a .ato document (a file of exactly 6296 bytes) or its JSON form. A file of another\n"
+          "size raises ValueError naming its size; with any_size=True the first 6296 bytes of a\n"
+          "longer file are read, as the windows do.");
     m.attr("PARAMETER_NAMES") = py::tuple(py::cast(Params::Names()));
     m.attr("TAON_COUNT") = sphaeron::kMaxTaons;
 }

@@ -50,15 +50,27 @@ void RememberForSignals(const std::vector<std::string>& stagings) {
     gStagingCount = n;
 }
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 [[noreturn]] void Throw(const std::string& path, int err) {
     throw common::FileError(CannotWriteText(path, common::FileErrorText(err)), err);
+}
+
+// A device or a pipe is written where it is; throws FileError.
+void WriteDirect(const std::string& path, const std::string& bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) common::ThrowFileError(errno);
+    const char* p = bytes.data();
+    for (std::size_t left = bytes.size(); left > 0;) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            common::ThrowFileError(err);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) common::ThrowFileError(errno);
 }
 
 }  // namespace
@@ -77,90 +89,71 @@ int RunOutputs::Add(const std::string& path) {
 
     Output out;
     out.target = path;
-    // A link is followed: the file it names is replaced, the link stays.
-    std::string file = path;
+    std::string file = path;  // a link stands for the file it names
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* resolved = ::realpath(path.c_str(), nullptr);
-        if (resolved) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
             file = resolved;
             std::free(resolved);
         }
     }
-    out.file = file;
     bool special = path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
     if (special || (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))) {
         // A device or a pipe (/dev/null, /dev/stdout) is written directly.
-        out.file = path;
-        out.staging = file;
-        out.existed = true;
-        out.direct = true;
-        outputs_.push_back(out);
+        out.direct = file;
+        outputs_.push_back(std::move(out));
         return static_cast<int>(outputs_.size()) - 1;
     }
-
-    // Permission bits count even for a superuser: a read-only folder or
-    // file is not written.
-    std::string folder = FolderOf(file);
-    if (::stat(folder.c_str(), &st) != 0) Throw(path, errno);
-    if (!S_ISDIR(st.st_mode)) Throw(path, ENOTDIR);
-    if ((st.st_mode & 0222) == 0 || ::access(folder.c_str(), W_OK) != 0) Throw(path, EACCES);
-    mode_t mode;
-    if (::stat(file.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw common::FileError(CannotWriteText(path, "it is a folder"), EISDIR);
-        if ((st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0) Throw(path, EACCES);
-        out.existed = true;
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    if (::stat(file.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw common::FileError(CannotWriteText(path, "it is a folder"), EISDIR);
+    try {
+        out.file = std::make_unique<common::StagedFile>(path, "run");
+    } catch (const common::FileError& e) {
+        Throw(path, e.code());
     }
-
-    out.staging = folder + "/.run-XXXXXX";
-    int fd = ::mkstemp(out.staging.data());
-    if (fd < 0) Throw(path, errno);
-    ::fchmod(fd, mode);
-    ::close(fd);
-    outputs_.push_back(out);
+    outputs_.push_back(std::move(out));
     std::vector<std::string> stagings;
     for (const Output& o : outputs_)
-        if (!o.direct) stagings.push_back(o.staging);
+        if (o.file) stagings.push_back(o.file->Path());
     RememberForSignals(stagings);
     return static_cast<int>(outputs_.size()) - 1;
 }
 
 void RunOutputs::Write(int id, const std::string& bytes) {
     const Output& o = outputs_[static_cast<std::size_t>(id)];
-    int fd = ::open(o.staging.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) Throw(o.target, errno);
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            Throw(o.target, err);
+    try {
+        if (o.file) {
+            o.file->Write(bytes.data(), bytes.size());
+        } else {
+            WriteDirect(o.direct, bytes);
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
+    } catch (const common::FileError& e) {
+        Throw(o.target, e.code());
     }
-    if (::close(fd) != 0) Throw(o.target, errno);
 }
 
 void RunOutputs::Commit() {
+    // The name is copied before Discard lets go of the outputs.
     for (Output& o : outputs_) {
-        if (o.direct || ::rename(o.staging.c_str(), o.file.c_str()) == 0) {
-            o.committed = true;
-            continue;
+        try {
+            if (o.file) o.file->Sync();
+        } catch (const common::FileError& e) {
+            const std::string target = o.target;
+            Discard();
+            Throw(target, e.code());
         }
-        int err = errno;
-        for (Output& done : outputs_)
-            if (done.committed && !done.existed) ::unlink(done.file.c_str());
-        Discard();
-        Throw(o.target, err);
+    }
+    for (Output& o : outputs_) {
+        try {
+            if (o.file) o.file->PutInPlace();
+            o.committed = true;
+        } catch (const common::FileError& e) {
+            for (Output& done : outputs_)
+                if (done.committed && done.file && !done.file->Existed()) ::unlink(done.file->Target().c_str());
+            const std::string target = o.target;
+            Discard();
+            Throw(target, e.code());
+        }
     }
     gStagingCount = 0;
     outputs_.clear();
@@ -168,9 +161,7 @@ void RunOutputs::Commit() {
 
 void RunOutputs::Discard() {
     gStagingCount = 0;
-    for (const Output& o : outputs_)
-        if (!o.committed && !o.direct) ::unlink(o.staging.c_str());
-    outputs_.clear();
+    outputs_.clear();  // each staging file not put in place goes with its output
 }
 
 }  // namespace tools

@@ -4,8 +4,11 @@
 // writes into the staging files, and Commit renames them over their targets
 // at the end. A run that stops on a write error (or is interrupted) leaves
 // no file behind, and a replaced file stays as it was until the commit.
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "common/fileio.h"
 
 namespace tools {
 
@@ -31,26 +34,28 @@ public:
 
     const std::string& Target(int id) const { return outputs_[static_cast<std::size_t>(id)].target; }
     // Where the run writes the output until the commit.
-    const std::string& Staging(int id) const { return outputs_[static_cast<std::size_t>(id)].staging; }
+    const std::string& Staging(int id) const {
+        const Output& o = outputs_[static_cast<std::size_t>(id)];
+        return o.file ? o.file->Path() : o.direct;
+    }
 
     // Writes the whole content of an output; throws FileError as Add.
     void Write(int id, const std::string& bytes);
 
-    // Renames every staging file over its target, in the order added. If a
-    // rename fails, the targets this run created are removed again and
-    // FileError is thrown.
+    // Syncs every staging file, then renames each over its target in the
+    // order added (the atomic write of common/fileio.h). A failed sync
+    // leaves every target as it was; if a rename fails, the targets this
+    // run created are removed again. Both throw FileError as Add.
     void Commit();
     // Removes the staging files.
     void Discard();
 
 private:
     struct Output {
-        std::string target;   // as named
-        std::string file;     // what a link names, else the target
-        std::string staging;  // the file itself for a device or pipe
-        bool existed = false;
+        std::string target;                        // as named
+        std::string direct;                        // a device or pipe, written in place
+        std::unique_ptr<common::StagedFile> file;  // else its staging file
         bool committed = false;
-        bool direct = false;  // a device or pipe, written in place
     };
     std::vector<Output> outputs_;
 };

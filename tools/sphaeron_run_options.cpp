@@ -123,10 +123,10 @@ RunOptions ParseRunOptions(int argc, char** argv) {
           [&](const std::string& t) { o.threads = static_cast<int>(WholeNumber("--threads", t, 1, 64)); });
     app.add_option("--xyz", o.xyz, "write the start and every K-th step as extended XYZ")
         ->type_name("TRAJ.xyz");
-    value("--every", "K", "steps between XYZ frames (1 by default)",
+    CLI::Option* every = value("--every", "K", "steps between XYZ frames (1 by default)",
           [&](const std::string& t) { o.every = WholeNumber("--every", t, 1, LLONG_MAX); });
     app.add_option("--log", o.log, "write energies and momentum of step 0 and every K-th")->type_name("LOG.csv");
-    value("--log-every", "K", "steps between log rows (1 by default)",
+    CLI::Option* logEvery = value("--log-every", "K", "steps between log rows (1 by default; the last step too)",
           [&](const std::string& t) { o.logEvery = WholeNumber("--log-every", t, 1, LLONG_MAX); });
     AddStructureOptions(app, o);
 
@@ -172,6 +172,8 @@ RunOptions ParseRunOptions(int argc, char** argv) {
             tools::BadCommandLine(kProgram, "--spiral draws the spiral figure only: no input document, steps or outputs");
         return o;
     }
+    if (every->count() > 0 && o.xyz.empty()) tools::BadCommandLine(kProgram, "--every needs --xyz TRAJ.xyz");
+    if (logEvery->count() > 0 && o.log.empty()) tools::BadCommandLine(kProgram, "--log-every needs --log LOG.csv");
     if (o.in.empty()) tools::BadCommandLine(kProgram, "no input document");
     if (o.steps < 0 && (!o.png.empty() || common::LooksLikeRunArchive(o.in))) o.steps = 0;
     if (o.archive.at && !common::LooksLikeRunArchive(o.in))

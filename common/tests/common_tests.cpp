@@ -239,6 +239,47 @@ TEST_F(TempDir, FullDiskReportsDiskFullAndKeepsThePreviousFile) {
     EXPECT_EQ(1, files);
 }
 
+// Puts in a sync step for the life of the scope.
+struct SyncStepScope {
+    explicit SyncStepScope(SyncStep step) : previous(SetSyncStep(std::move(step))) {}
+    ~SyncStepScope() { SetSyncStep(std::move(previous)); }
+    SyncStep previous;
+};
+
+// The sync step of the write, seen from inside: it runs while the target
+// still holds the old content and the staging file the new, and a failure
+// there keeps the old file and reports the reason.
+TEST_F(TempDir, AtomicWriteSyncsTheNewContentBeforeTheRenameAndAFailedSyncKeepsTheOldFile) {
+    WriteFileAtomic(Path("doc"), std::string("old"));
+    struct Seen {
+        int calls = 0;
+        std::string target, staged;
+    } seen;
+    int fail = 0;
+    SyncStepScope sync([&](int fd) {
+        ++seen.calls;
+        seen.target = ReadWholeFile(Path("doc"));
+        for (auto& e : std::filesystem::directory_iterator(dir_))
+            if (e.path().filename().string().rfind(".sphaeron-", 0) == 0) seen.staged = ReadWholeFile(e.path());
+        return fail ? fail : ::fsync(fd);
+    });
+
+    WriteFileAtomic(Path("doc"), std::string("new"));
+    EXPECT_EQ(1, seen.calls);
+    EXPECT_EQ("old", seen.target);
+    EXPECT_EQ("new", seen.staged);
+    EXPECT_EQ("new", ReadWholeFile(Path("doc")));
+
+    for (auto [err, text] : {std::pair{EIO, "I/O error 5"}, std::pair{ENOSPC, "Disk full"}}) {
+        fail = err;
+        EXPECT_EQ(text, FileError([&] { WriteFileAtomic(Path("doc"), std::string("lost")); }));
+        EXPECT_EQ("new", ReadWholeFile(Path("doc")));
+    }
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir_)) files += e.is_regular_file();
+    EXPECT_EQ(1, files);
+}
+
 TEST(FileErrors, TextsByCause) {
     EXPECT_EQ("Too many open files", FileErrorText(EMFILE));
     EXPECT_EQ("Disk full", FileErrorText(ENOSPC));

@@ -30,6 +30,9 @@ TEST(ExactText, TrickyRealsAndTheirRoundTrip) {
         {"3FE7D6BF94D5E57A42BC", "1e-7"},
         {"3FE9D6BF94D5E57A42BC", "4e-7"},
         {"4005F700000000000000", "123.5"},
+        {"3FFF8000000000000001", "1.0000000000000000001"},    // 1 + 2^-63: 20 digits
+        {"3FFDAAAAAAAAAAAAAAAB", "0.33333333333333333334"},   // 1/3: 20 digits
+        {"3FF8F83E0F83E0F83E10", "0.0151515151515151515156"}, // 1/66: 21 digits, the most any value needs
         {"7FFFC000000000000123", "0x7FFFC000000000000123"},  // NaN with a payload
         {"FFFF8000000000000000", "0xFFFF8000000000000000"},  // -infinity
         {"3FFF4000000000000000", "0x3FFF4000000000000000"},  // unnormal

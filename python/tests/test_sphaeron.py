@@ -74,6 +74,7 @@ STEP_CASES = [
     ("lattice100.ato", 6, {}, [], 2),
     ("shell_mode1.ato", 40, {"mode": 1}, ["--mode", "1"], 1),
     ("shell_mode1.ato", 40, {"mode": 1, "stopl": True}, ["--mode", "1", "--stopl"], 2),
+    ("shell_mode1.ato", 40, {"mode": 2}, ["--mode", "2"], 2),  # Libration steps with the plain law
     ("easy_square.ato", 200, {"cool": True}, ["--cool"], 1),
 ]
 
@@ -91,6 +92,17 @@ def test_engine_steps_as_sphaeron_run(tmp_path, name, steps, switches, options, 
     expected = np.stack([ext_array(raw[192 + 1000 * a:], 100) for a in range(3)], axis=1)
     assert doc.positions.tobytes() == expected.tobytes()
     assert doc.step_count == steps
+
+
+def test_mode_2_steps_with_the_plain_law():
+    """Libration only draws a line: its steps are those of mode 0, not of the Shelloscope law."""
+    src = os.path.join(EXAMPLES, "shell_mode1.ato")
+    ends = {}
+    for mode in (0, 1, 2):
+        doc = sphaeron.load(src)
+        sphaeron.Engine().step(doc, n=40, mode=mode)
+        ends[mode] = doc.tobytes()
+    assert ends[2] == ends[0] and ends[1] != ends[0]
 
 
 def _two_taons():
@@ -285,3 +297,70 @@ def test_archive_with_a_cut_end_and_the_tool_reading_it(tmp_path):
     assert len(a) == 5 and "the last 6306 bytes" in a.warning
     with pytest.raises(RuntimeError, match="not a run archive"):
         sphaeron.Archive(os.path.join(EXAMPLES, "easy_square.ato"))
+
+
+def test_file_errors_name_the_file(tmp_path):
+    missing = tmp_path / "missing.ato"
+    with pytest.raises(sphaeron.FileError) as fault:
+        sphaeron.load(missing)
+    assert fault.value.filename == str(missing) and fault.value.errno == 2
+    assert str(fault.value) == f"cannot read '{missing}': File not found"
+    target = tmp_path / "no" / "such.ato"
+    with pytest.raises(sphaeron.FileError) as fault:
+        sphaeron.Document().save(target)
+    assert fault.value.filename == str(target) and str(fault.value) == "File not found"
+    assert isinstance(fault.value, OSError)
+
+
+def test_a_file_not_one_record_long_is_refused_unless_any_size(tmp_path):
+    record = sphaeron.load(os.path.join(EXAMPLES, "easy_square.ato")).tobytes()
+    for name, content in [("notes.md", b"# notes\n" * 12), ("longer.png", record + b"tail"),
+                          ("short.ato", record[:6295])]:
+        path = tmp_path / name
+        path.write_bytes(content)
+        with pytest.raises(ValueError, match=f"^'{path}' is {len(content)} bytes; a .ato document is 6296 bytes$"):
+            sphaeron.load(path)
+    assert sphaeron.load(tmp_path / "longer.png", any_size=True).tobytes() == record
+    with pytest.raises(sphaeron.FileError, match="Read beyond end of file"):
+        sphaeron.load(tmp_path / "short.ato", any_size=True)
+
+
+def test_json_spells_the_time_step_as_duoplex_does_and_reads_the_record_name_too(tmp_path):
+    doc = sphaeron.load(os.path.join(EXAMPLES, "lattice100.ato"))
+    text = doc.tojson()
+    assert '"dt": "0.001"' in text and '"DT"' not in text
+    upper = tmp_path / "upper.json"
+    upper.write_text(text.replace('"dt"', '"DT"'))
+    assert sphaeron.load(upper).tobytes() == doc.tobytes()
+    both = tmp_path / "both.json"
+    both.write_text(text.replace('"dt": "0.001",', '"dt": "0.001", "DT": "0.002",'))
+    with pytest.raises(ValueError, match="dt: given twice"):
+        sphaeron.load(both)
+
+
+def test_parameters_take_the_same_values_as_text_and_as_numbers():
+    doc = sphaeron.Document()
+    same = [("0.5", 0.5), ("-2", -2), ("nan", float("nan")), ("-inf", float("-inf")), (" INF ", float("inf")),
+            ("12345678901234567891", 12345678901234567891),  # 64 bits: an int is taken exactly
+            ("1e4000", 10**4000), ("-36893488147419103235", -(2**65 + 3))]  # rounded to the nearest, ties to even
+    for text, number in same:
+        doc.params["B1"] = text
+        from_text = doc.params["B1"].tobytes()
+        doc.params["B1"] = number
+        assert doc.params["B1"].tobytes() == from_text, text
+    doc.params["B1"] = "0x3FFF8000000000000000"  # the exact form of the JSON documents
+    assert doc.params["B1"] == 1
+    for too_large in ["1e5000", "-1e5000", 10**5000, -(10**5000), 2**16384]:
+        with pytest.raises(OverflowError, match="^B1 is beyond the range of extended reals"):
+            doc.params["B1"] = too_large
+    with pytest.raises(ValueError, match="'x1' is not a valid floating point value"):
+        doc.params["B1"] = "x1"
+
+
+def test_import_fails_naming_numpy_when_numpy_is_missing():
+    import subprocess
+    import sys
+    code = "import sys; sys.modules['numpy'] = None\ntry:\n    import sphaeron\nexcept ImportError as e:\n" \
+           "    print(e)\nelse:\n    print('imported')"
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert done.stdout.startswith("sphaeron needs numpy"), done.stdout + done.stderr

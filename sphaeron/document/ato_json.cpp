@@ -1,9 +1,12 @@
 #include "sphaeron/document/ato_json.h"
 
 #include <cstring>
+#include <fstream>
+#include <string_view>
 
 #include "common/document_file.h"
 #include "common/ext80.h"
+#include "common/fileio.h"
 #include "common/json_fields.h"
 
 namespace sphaeron {
@@ -62,12 +65,14 @@ std::string AtoToJson(const TaonsDocument& doc) {
 
 TaonsDocument AtoFromJson(const std::string& text) {
     Json j = common::ParseJsonDocument(text);
-    common::ExpectObject(j, "", {"format", "dt", "groups", "taons", "padding"});
+    common::ExpectObject(j, "", {"format", "dt", "DT", "groups", "taons", "padding"});
     common::ExpectString(j, "", "format", kAtoJsonFormat);
 
     TaonsDocument doc;
     unsigned char* bytes = doc.bytes.data();
-    common::ReadReal(j, "", "dt", bytes + kParamsOffset);
+    // "dt" as both programs write it; "DT" as the record names it.
+    if (j.contains("DT") && j.contains("dt")) common::ThrowFieldError("dt", "given twice, as dt and as DT");
+    common::ReadReal(j, "", j.contains("dt") ? "dt" : "DT", bytes + kParamsOffset);
 
     const Json& groups = common::Required(j, "", "groups");
     common::ExpectArray(groups, "groups", 3);
@@ -110,6 +115,35 @@ bool ReadAnyDocument(const std::string& path, TaonsDocument& doc, bool anySize) 
     }
     try {
         doc = AtoFromJson(file.bytes);
+    } catch (const common::JsonFieldError& e) {
+        throw common::JsonFieldError("'" + path + "': " + e.what());
+    }
+    return true;
+}
+
+bool IsJsonDocumentFile(const std::string& path) {
+    // A JSON document starts with '{' after blanks; only then is it read whole.
+    std::ifstream in(path, std::ios::binary);
+    char head[4096];
+    in.read(head, sizeof head);
+    const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
+    const std::size_t from = start.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;  // a byte order mark
+    const std::size_t brace = start.find_first_not_of(" \t\r\n", from);
+    if (brace == std::string_view::npos || start[brace] != '{') return false;
+    try {
+        return common::LooksLikeJson(common::ReadWholeFile(path), kDocumentSize);
+    } catch (const common::FileError&) {
+        return false;
+    }
+}
+
+bool ReadDocumentOrJson(const std::string& path, TaonsDocument& doc) {
+    if (!IsJsonDocumentFile(path)) {
+        ReadDocument(path, doc);
+        return false;
+    }
+    try {
+        doc = AtoFromJson(common::ReadWholeFile(path));
     } catch (const common::JsonFieldError& e) {
         throw common::JsonFieldError("'" + path + "': " + e.what());
     }

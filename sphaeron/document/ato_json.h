@@ -11,7 +11,8 @@
 // presence byte keeps its value (0 absent, any other present). Slots that are
 // absent with all six values zero are left out and read back as zeros, and
 // so is a missing padding member. The padding holds the bytes at offsets 190
-// and 6292 in hex.
+// and 6292 in hex. The time step is read as "DT" too, the record's name of
+// it.
 #include <string>
 
 #include "sphaeron/document/document.h"
@@ -33,5 +34,15 @@ TaonsDocument AtoFromJson(const std::string& text);
 // problem (see common/document_file.h); errors in a JSON form read
 // "'<path>': <field>: <problem>".
 bool ReadAnyDocument(const std::string& path, TaonsDocument& doc, bool anySize);
+
+// True when the file holds a JSON text (see common::LooksLikeJson); false
+// for a record, any other file and a file that cannot be read (silently).
+bool IsJsonDocumentFile(const std::string& path);
+
+// The windows' reading: the JSON form when the file holds one (its errors
+// read "'<path>': <field>: <problem>"), else the first 6296 bytes as
+// ReadDocument reads them, with its texts ("File not found", "Read beyond
+// end of file", ...). doc is left as it was on failure. True for JSON.
+bool ReadDocumentOrJson(const std::string& path, TaonsDocument& doc);
 
 }  // namespace sphaeron

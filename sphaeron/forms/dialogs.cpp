@@ -17,6 +17,9 @@ std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& f
 void QtDialogs::Information(QWidget* parent, const QString& text) { shared_.Information(parent, text); }
 
 bool QtDialogs::Confirm(QWidget* parent, const QString& text) { return shared_.Confirm(parent, text); }
+bool QtDialogs::ConfirmDefaultNo(QWidget* parent, const QString& text) {
+    return shared_.ConfirmDefaultNo(parent, text);
+}
 
 void QtDialogs::Failure(QWidget* parent, const QString& text) { shared_.Failure(parent, text); }
 

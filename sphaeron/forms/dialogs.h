@@ -31,6 +31,7 @@ public:
     std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& defaultExt) override;
     void Information(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
+    bool ConfirmDefaultNo(QWidget* parent, const QString& text) override;
     void Failure(QWidget* parent, const QString& text) override;
     int ExecModal(QDialog& dialog) override;
     bool OpenHelpFile(const QString& path) override;

@@ -11,6 +11,9 @@ namespace sphaeron::forms {
 // when it is a digit, backspace, ',' '-' or '.'; any other typed character
 // (letters, blanks, and the control characters of Ctrl+V, Ctrl+C, ...) is
 // swallowed. Keys that type nothing (arrows, Delete, Home, Tab) pass.
+// The main window filters dt= and A1 .. D1; its other group fields take any
+// text. Every parameter field converts its text into its parameter when it
+// is left, and the value acts from the next step on.
 bool KeyFilterAccepts(const QKeyEvent& event);
 
 // Installed on a field, applies KeyFilterAccepts to its key presses.

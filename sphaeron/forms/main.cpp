@@ -2,7 +2,8 @@
 //
 //   sphaeron [--timeline-memory MIB] [FILE.ato]
 //
-// With a document named, the window opens it as File > Open would.
+// With a document named, the window opens it as File > Open would (a .ato
+// record or its JSON form); the remembered document is then not loaded.
 #include <QThread>
 #include <algorithm>
 #include <filesystem>
@@ -17,7 +18,8 @@
 int main(int argc, char** argv) {
     using namespace sphaeron::forms;
     const common::WindowCommandLine line{
-        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document) as File > Open would.", common::kVersion};
+        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document or its JSON form) as File > Open would.",
+        common::kVersion};
     common::HandleHelpAndVersion(argc, argv, line);
     // The one set of dialogs and boxes of the program: the application's
     // failure handler and every window show theirs through it.
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
     app.setWindowIcon(ProgramIcon());
     const common::WindowArguments args = common::ReadWindowArguments(argc, argv, line);
     const std::optional<std::string>& document = args.document;
-    SphaeronProgram program(dialogs);
+    SphaeronProgram program(dialogs, document.has_value());
     program.Data.Timeline.SetBudget(args.timelineBytes);
     program.MainForm->ShowTimeline();
     // The step gives the same results on any number of threads.

@@ -142,6 +142,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusOut:
             if (LeavesForAnotherControl(static_cast<QFocusEvent*>(event))) {
                 if (watched == EditDT) Guarded(dialogs_, [this] { EditDTExit(); });
+                for (int i = 1; i < kParameterCount; ++i)
+                    if (watched == ParameterFields[static_cast<std::size_t>(i)])
+                        Guarded(dialogs_, [this, i] { GroupFieldExit(i); });
                 if (watched == Comment) Guarded(dialogs_, [this] { CommentExit(); });
             }
             break;

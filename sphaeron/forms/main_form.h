@@ -215,6 +215,9 @@ public:
 
     // Fields and memo
     void EditDTExit();
+    // Leaving one of the eighteen group fields (EditA1 .. EditG3; `index` in
+    // document order, 1 .. 18) stores its value as leaving EditDT does.
+    void GroupFieldExit(int index);
     void CommentChange();
     void CommentExit();
 
@@ -232,8 +235,11 @@ public:
     void DrawTaonScene();
     void DrawFigureScene();
     void RedrawPicture();
-    // The nineteen fields from DT, A1 .. G3.
+    // The nineteen fields from DT, A1 .. G3, and the plots window from the
+    // state (a new energy series).
     void FillParameterFields();
+    // The nineteen fields alone.
+    void ShowParameterTexts();
     // The top of the bottom panel: the height of the drawing area.
     int PanTop() const;
     // The memo's text as the commentary file holds it, and back.
@@ -256,6 +262,7 @@ public:
     void PlotsRunEnded();  // the final state of a run
     void PlotsParametersChanged();
     void PlotsRefresh();  // new parameters and taons
+    void PlotsStateShown();  // a recorded state of the run shown
 
     // ---- the timeline (main_form_timeline.cpp) -----------------------------
     QAction* Timeline1 = nullptr;        // View, "Timeline" (F10): the strip

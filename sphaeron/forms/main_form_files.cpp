@@ -52,9 +52,13 @@ bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string
 void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(session_.DocumentName)); }
 
 void TMainForm::FillParameterFields() {
+    ShowParameterTexts();
+    PlotsRefresh();
+}
+
+void TMainForm::ShowParameterTexts() {
     const auto texts = session_.ParameterTexts(Separator());
     for (std::size_t i = 0; i < texts.size(); ++i) ParameterFields[i]->setText(QString::fromLatin1(texts[i]));
-    PlotsRefresh();
 }
 
 void TMainForm::New1Click() {
@@ -77,6 +81,10 @@ void TMainForm::Open1Click() {
 }
 
 void TMainForm::OpenDocument(const std::string& path) {
+    // A file that is neither a record nor the JSON form is read only when
+    // the user says so (No is the default).
+    if (std::optional<std::string> question = OpenQuestion(path))
+        if (!dialogs_.ConfirmDefaultNo(this, QString::fromStdString(*question))) return;
     // All or nothing: the session changes nothing unless the record is read
     // and the start file written.
     std::optional<std::string> commentary = session_.OpenDocument(path);
@@ -166,6 +174,10 @@ void TMainForm::About1Click() {
 // Fields and memo
 
 void TMainForm::EditDTExit() { session_.ReadParameter(0, EditDT->text().toStdString(), Separator()); }
+
+void TMainForm::GroupFieldExit(int index) {
+    session_.ReadParameter(index, ParameterFields[static_cast<std::size_t>(index)]->text().toStdString(), Separator());
+}
 
 void TMainForm::CommentChange() { session_.CommentModified = true; }
 

@@ -324,6 +324,10 @@ void TMainForm::BuildParameterPanel() {
             bool filtered = g == 0 && row < 4;
             QLineEdit* e = MakeField(Panel1, columnX[g], y, columnW[g], colours[g], filtered);
             e->setText(QString::fromLatin1(initial[row]));
+            // Leaving the field stores its value, as leaving dt= does.
+            e->installEventFilter(this);
+            e->setToolTip(QStringLiteral("Group %1: the value is used from the next step on once you leave the field")
+                              .arg(g + 1));
             *groups[g][row] = e;
         }
     }

@@ -41,22 +41,13 @@ void TMainForm::Plots1Click() {
         auto* watch = new ParameterWatch(*this, Plots);
         for (QLineEdit* field : ParameterFields) field->installEventFilter(watch);
         connect(RB1, &QRadioButton::toggled, watch, [watch] { watch->Changed(); });
-        // Beside the main window, right or left, where the screen has room;
-        // else at the right edge of the screen. Inside the screen in any
-        // case (the title bar not known before the window is shown).
+        // The title bar is not known before the window is shown.
         if (QScreen* screen = this->screen()) {
-            const QRect room = screen->availableGeometry();
-            const QRect main = frameGeometry();
             constexpr int kTitle = 32;
-            Plots->resize(std::min(Plots->width(), room.width()), std::min(Plots->height(), room.height() - kTitle));
-            const int w = Plots->width(), h = Plots->height() + kTitle;
-            int x = room.right() + 1 - w;
-            if (main.right() + 1 + w <= room.right() + 1)
-                x = main.right() + 1;
-            else if (main.left() - w >= room.left())
-                x = main.left() - w;
-            const int y = std::clamp(main.top(), room.top(), room.bottom() + 1 - h);
-            Plots->move(std::max(x, room.left()), std::max(y, room.top()));
+            const QRect place = PlacePlots(screen->availableGeometry(), frameGeometry(),
+                                           QSize(Plots->width(), Plots->height() + kTitle), Panel1->width());
+            Plots->resize(place.width(), place.height() - kTitle);
+            Plots->move(place.topLeft());
         }
     }
     if (Plots->isVisible()) {
@@ -77,6 +68,10 @@ void TMainForm::PlotsRunEnded() { Plots->RunEnded(State(), PlotsSwitches(), Stat
 
 void TMainForm::PlotsParametersChanged() {
     if (Plots) Plots->ParametersChanged(State(), RB1->isChecked());
+}
+
+void TMainForm::PlotsStateShown() {
+    if (Plots) Plots->StateShown(State(), PlotsSwitches(), State().StepCount);
 }
 
 void TMainForm::PlotsRefresh() {

@@ -85,7 +85,8 @@ void TMainForm::ShowRecordedState(std::optional<std::size_t> index) {
     if (!session_.ShowRecorded(*index)) return;
     ShowStepCount(State().StepCount);
     FillListing();
-    FillParameterFields();
+    ShowParameterTexts();
+    PlotsStateShown();
     DrawTaonScene();
     ShowTimeline();
 }

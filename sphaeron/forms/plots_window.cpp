@@ -14,6 +14,7 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "common/fileio.h"
 #include "common/numtext.h"
@@ -76,17 +77,26 @@ std::pair<qreal, qreal> Padded(qreal lo, qreal hi) {
 }
 
 // Ticks at round multiples (1, 2 or 5 times a power of ten) of the range,
-// four to ten of them, the range itself left as it is.
-void NiceTicks(QValueAxis* axis) {
+// four to ten of them, the range itself left as it is; whole numbers only on
+// an axis of counts. The labels get as many digits as tell the ticks apart.
+void NiceTicks(QValueAxis* axis, bool whole = false) {
     const qreal span = axis->max() - axis->min();
     if (!(span > 0) || !std::isfinite(span)) return;
     const qreal unit = std::pow(10.0, std::floor(std::log10(span / 4)));
     qreal step = unit;
     for (qreal m : {1.0, 2.0, 5.0, 10.0})
         if (span / (m * unit) >= 4) step = m * unit;
+    if (whole) step = std::max<qreal>(1, std::round(step));
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(step);
+    if (whole) {
+        axis->setLabelFormat(QStringLiteral("%d"));
+    } else {
+        const qreal largest = std::max(std::abs(axis->min()), std::abs(axis->max()));
+        const int digits = std::clamp(static_cast<int>(std::ceil(std::log10(largest / step + 1))) + 1, 1, 15);
+        axis->setLabelFormat(QStringLiteral("%.%1g").arg(digits));
+    }
 }
 
 // A chart view that adds the time its paints take to a counter: painting
@@ -112,6 +122,28 @@ private:
 QString Value(long double v) { return QString::fromLatin1(common::FormatReal(v, '.')); }
 
 }  // namespace
+
+QRect PlacePlots(const QRect& room, const QRect& main, QSize size, int keepClear) {
+    int w = std::min(size.width(), room.width());
+    const int h = std::min(size.height(), room.height());
+    const int right = room.right() - main.right();  // free pixels right of the main window
+    const int left = main.left() - room.left();
+    int x;
+    if (right >= w) {
+        x = main.right() + 1;
+    } else if (left >= w) {
+        x = main.left() - w;
+    } else if (std::max(left, right) >= kMinPlotsWidth) {
+        w = std::max(left, right);
+        x = right >= left ? main.right() + 1 : room.left();
+    } else {
+        w = std::min(w, std::max(kMinPlotsWidth, main.right() + 1 - keepClear - room.left()));
+        x = room.left();
+    }
+    x = std::clamp(x, room.left(), room.right() + 1 - w);
+    const int y = std::clamp(main.top(), room.top(), room.bottom() + 1 - h);
+    return QRect(x, y, w, h);
+}
 
 TPlotsWindow::TPlotsWindow(QWidget* owner, Dialogs& dialogs)
     : QMainWindow(owner, Qt::Window), dialogs_(dialogs) {
@@ -147,7 +179,9 @@ TPlotsWindow::~TPlotsWindow() = default;
 void TPlotsWindow::BuildMenu() {
     auto item = [this](const char* caption, void (TPlotsWindow::*handler)()) {
         QAction* a = File1->addAction(QString::fromLatin1(caption));
-        connect(a, &QAction::triggered, this, [this, handler] { Guarded(dialogs_, [&] { (this->*handler)(); }); });
+        // A failure is the plots window's own: its box stands over it.
+        connect(a, &QAction::triggered, this,
+                [this, handler] { common::qt::Guarded(dialogs_, this, [&] { (this->*handler)(); }); });
         return a;
     };
     File1 = menuBar()->addMenu(QStringLiteral("File"));
@@ -172,6 +206,11 @@ void TPlotsWindow::BuildEnergyChart() {
     ke_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("ke"), kKeColour, 1.5);
     pe_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("pe"), kPeColour, 1.5);
     e_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("e"), kEColour, 1.5);
+    cursorLine_ = AddLine(energyChart_, energyX_, energyY_, QStringLiteral("shown"), QColor(200, 200, 200), 1);
+    QPen pen = cursorLine_->pen();
+    pen.setStyle(Qt::DashLine);
+    cursorLine_->setPen(pen);
+    HideLegendEntry(energyChart_, cursorLine_);
     EnergyView = new TimedChartView(energyChart_, this, paintTime_);
 }
 
@@ -217,6 +256,13 @@ bool TPlotsWindow::SampleDue() const {
 }
 
 void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int stepCount, const Observables* before) {
+    if (!isVisible() || isMinimized()) return;
+    if (cursor_ || (!energy_.Samples().empty() && energy_.Samples().back().step >= stepCount)) {
+        // A run from a state shown: the samples after it are replaced.
+        cursor_.reset();
+        energy_.DropFrom(stepCount);
+        DrawEnergy();
+    }
     if (!SampleDue()) return;
     const auto now = std::chrono::steady_clock::now();
     // What the last sample cost: its paints since, and the computing below.
@@ -239,12 +285,26 @@ void TPlotsWindow::ParametersChanged(const TaonState& s, bool mode1) {
         return;
     }
     DrawPotentials(s, mode1);
+    distances_ = DistanceHistogram(s, kHistogramBins);  // its range follows the wells
     DrawDistances(s);
+}
+
+void TPlotsWindow::StateShown(const TaonState& s, const StepSwitches& sw, int stepCount) {
+    if (!isVisible()) return;
+    EnergySample shown;
+    shown.step = stepCount;
+    shown.ke = shown.pe = shown.e = std::numeric_limits<long double>::quiet_NaN();
+    cursor_ = SampleEnergy(s, sw, stepCount).value_or(shown);
+    distances_ = DistanceHistogram(s, kHistogramBins);
+    DrawEnergy();
+    DrawDistances(s);
+    if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
 }
 
 void TPlotsWindow::Refresh(const TaonState& s, const StepSwitches& sw, int stepCount) {
     energy_.Clear();
     last_.reset();
+    cursor_.reset();
     lastSample_ = std::chrono::steady_clock::now();
     sampled_ = true;
     Sample(s, sw, stepCount);
@@ -308,19 +368,31 @@ void TPlotsWindow::DrawEnergy() {
     pe_->replace(pe);
     e_->replace(e);
     if (!samples.empty()) {
-        const qreal x0 = samples.front().step, x1 = samples.back().step;
+        qreal x0 = samples.front().step, x1 = samples.back().step;
+        if (cursor_) {
+            x0 = std::min<qreal>(x0, cursor_->step);
+            x1 = std::max<qreal>(x1, cursor_->step);
+        }
         energyX_->setRange(x0, x1 > x0 + 4 ? x1 : x0 + 4);
-        NiceTicks(energyX_);
+        NiceTicks(energyX_, true);
         auto [y0, y1] = Padded(lo, hi);
         energyY_->setRange(y0, y1);
         NiceTicks(energyY_);
     }
-    if (last_) {
-        ke_->setName(QStringLiteral("ke = ") + Value(last_->ke));
-        pe_->setName(QStringLiteral("pe = ") + Value(last_->pe));
-        e_->setName(QStringLiteral("e = ") + Value(last_->e));
-        energyChart_->setTitle(QStringLiteral("Energy at step %1").arg(last_->step));
+    // The legend and the title: the state shown after a move, else the
+    // last sample.
+    const std::optional<EnergySample>& shown = cursor_ ? cursor_ : last_;
+    if (shown) {
+        ke_->setName(QStringLiteral("ke = ") + Value(shown->ke));
+        pe_->setName(QStringLiteral("pe = ") + Value(shown->pe));
+        e_->setName(QStringLiteral("e = ") + Value(shown->e));
+        energyChart_->setTitle(QStringLiteral("Energy at step %1").arg(shown->step));
     }
+    if (cursor_)
+        cursorLine_->replace(QList<QPointF>{{static_cast<qreal>(cursor_->step), energyY_->min()},
+                                            {static_cast<qreal>(cursor_->step), energyY_->max()}});
+    else
+        cursorLine_->clear();
 }
 
 void TPlotsWindow::DrawDistances(const TaonState& s) {
@@ -346,7 +418,7 @@ void TPlotsWindow::DrawDistances(const TaonState& s) {
     NiceTicks(distanceX_);
     const qreal yTop = std::ceil(top * 1.1);
     distanceY_->setRange(0, yTop);
-    NiceTicks(distanceY_);
+    NiceTicks(distanceY_, true);
     distanceChart_->setTitle(QStringLiteral("Pair distances: %1 of %2 pairs below r = %3")
                                  .arg(h.Total())
                                  .arg(h.Total() + h.above + h.below)

@@ -7,6 +7,8 @@
 // PNG. It never raises a failure into the run: a value that cannot be
 // computed is left out of the picture.
 #include <QMainWindow>
+#include <QRect>
+#include <QSize>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -27,6 +29,16 @@ class QValueAxis;
 namespace sphaeron::forms {
 
 class TStructurePanel;
+
+// Where the plots window goes (frames in screen coordinates): beside the
+// main window `main`, right or left, where the screen's free area `room`
+// has space for `size`; else beside it on the wider side, narrowed, when
+// that leaves at least kMinPlotsWidth; else at the left of the screen over
+// the main window's picture, narrowed so that the `keepClear` pixels at the
+// main window's right (its run controls and parameters) stay in sight.
+// Inside `room` in any case.
+constexpr int kMinPlotsWidth = 480;
+QRect PlacePlots(const QRect& room, const QRect& main, QSize size, int keepClear);
 
 class TPlotsWindow : public QMainWindow {
 public:
@@ -58,6 +70,12 @@ public:
     // A parameter may have changed: the potentials and the well marks are
     // drawn anew (while the window is shown).
     void ParametersChanged(const TaonState& s, bool mode1);
+    // A recorded state of the run is shown (a move along the timeline): the
+    // energy series stays, a cursor line marks the step shown and the
+    // legend gives its energies; the distances and potentials are those of
+    // the state. The next step of a run takes the cursor away and drops the
+    // samples after the state it goes on from.
+    void StateShown(const TaonState& s, const StepSwitches& sw, int stepCount);
     // Starts a new energy series, samples and draws everything now (opening
     // the window, a new or opened document).
     void Refresh(const TaonState& s, const StepSwitches& sw, int stepCount);
@@ -90,6 +108,10 @@ public:
     const EnergySeries& Energy() const { return energy_; }
     const Histogram& Distances() const { return distances_; }
     const PotentialCurves& Potentials() const { return potentials_; }
+    // The step the cursor line marks, after a move.
+    std::optional<int> CursorStep() const {
+        return cursor_ ? std::optional<int>(cursor_->step) : std::nullopt;
+    }
     // Samples taken so far (each a full energy and distance update).
     long SampleCount() const { return sampleCount_; }
     // Time the samples of runs took, computing and painting (up to the
@@ -112,6 +134,7 @@ private:
     Dialogs& dialogs_;
     EnergySeries energy_;
     std::optional<EnergySample> last_;
+    std::optional<EnergySample> cursor_;  // the state shown after a move
     Histogram distances_;
     PotentialCurves potentials_;
     std::optional<PotentialKey> drawnKey_;
@@ -127,6 +150,7 @@ private:
     QLineSeries* ke_ = nullptr;
     QLineSeries* pe_ = nullptr;
     QLineSeries* e_ = nullptr;
+    QLineSeries* cursorLine_ = nullptr;
     QValueAxis* energyX_ = nullptr;
     QValueAxis* energyY_ = nullptr;
 

@@ -4,8 +4,9 @@
 
 namespace sphaeron::forms {
 
-SphaeronProgram::SphaeronProgram(Dialogs& dialogs) {
+SphaeronProgram::SphaeronProgram(Dialogs& dialogs, bool documentNamed) {
     QCoreApplication::setApplicationName(QStringLiteral("Sphaeron"));
+    Data.SkipRememberedDocument = documentNamed;
     MainForm = std::make_unique<TMainForm>(Data, dialogs);
     EditDlg = std::make_unique<TEditDlg>(Data, dialogs, MainForm.get());
     AboutBox = std::make_unique<TAboutBox>(MainForm.get());

@@ -15,8 +15,10 @@ namespace sphaeron::forms {
 
 class SphaeronProgram {
 public:
-    // `dialogs` (not owned) outlives the program.
-    explicit SphaeronProgram(Dialogs& dialogs);
+    // `dialogs` (not owned) outlives the program. With `documentNamed` (a
+    // document on the command line, which the caller opens) the start-up
+    // leaves the remembered document alone.
+    explicit SphaeronProgram(Dialogs& dialogs, bool documentNamed = false);
     ~SphaeronProgram();
 
     Session Data;

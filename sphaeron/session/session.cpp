@@ -7,12 +7,38 @@
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/numtext.h"
+#include "sphaeron/document/ato_json.h"
 #include "sphaeron/view/figures.h"
 
 namespace sphaeron {
 
+namespace {
+
+// The size of a file that is neither one record long nor the JSON form (and
+// at least `minimum` bytes long); nothing for such a document, a new name or
+// anything but a file.
+std::optional<std::uintmax_t> NotADocumentSize(const std::string& path, std::uintmax_t minimum = 0) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size == kDocumentSize || size < minimum || IsJsonDocumentFile(path)) return std::nullopt;
+    return size;
+}
+
+}  // namespace
+
 std::optional<std::string> ReplaceQuestion(const std::string& path) {
-    return common::ReplaceQuestion(path, kDocumentSize, "Sphaeron");
+    const std::optional<std::uintmax_t> size = NotADocumentSize(path);
+    if (!size) return std::nullopt;
+    return common::SizeQuestion(path, *size, "Sphaeron", "Replace it?");
+}
+
+std::optional<std::string> OpenQuestion(const std::string& path) {
+    // A shorter file has no record to open: it fails as it always did.
+    const std::optional<std::uintmax_t> size = NotADocumentSize(path, kDocumentSize);
+    if (!size) return std::nullopt;
+    return common::SizeQuestion(path, *size, "Sphaeron",
+                                "Open its first " + std::to_string(kDocumentSize) + " bytes anyway?");
 }
 
 Session::Session(int stepThreads)
@@ -104,12 +130,15 @@ void Session::Remember(const std::string& path) {
 
 void Session::Write(const std::string& path) {
     PackDocument(State, Document);
-    WriteDocument(path, Document);
+    if (common::IsJsonPath(path))
+        common::WriteFileAtomic(path, AtoToJson(Document));
+    else
+        WriteDocument(path, Document);
 }
 
 std::optional<std::string> Session::OpenDocument(const std::string& path) {
     TaonsDocument record = Document;
-    ReadDocument(path, record);
+    ReadDocumentOrJson(path, record);
     Remember(path);
     Document = record;
     State.SpiralMode = false;
@@ -155,7 +184,7 @@ RememberedDocument Session::LoadRememberedDocument() {
     State.SpiralMode = false;
     SetDocumentName(*last);
     if (!common::CanOpenForRead(DocumentName)) return RememberedDocument::Unreadable;
-    ReadDocument(DocumentName, Document);
+    ReadDocumentOrJson(DocumentName, Document);
     DistributeDocument(Document, State);
     RestartTimeline();
     return RememberedDocument::Loaded;
@@ -166,13 +195,18 @@ Session::StartUpResult Session::StartUp(int width, int panTop,
     StartView(View, width, panTop);
     State.SpiralMode = true;
     State.TaonCount = kMaxTaons;
-    StartUpResult result{RememberedDocument::Unreadable, std::nullopt};
-    try {
-        result.found = LoadRememberedDocument();
-    } catch (const common::AppError& e) {
-        // A remembered document that cannot be read (shorter than a record)
-        // is reported; start-up goes on with the easy square.
-        report(e);
+    // With a document on the command line, the spiral until that one is
+    // opened: the remembered one is not even read.
+    StartUpResult result{RememberedDocument::NoneRemembered, std::nullopt};
+    if (!SkipRememberedDocument) {
+        result.found = RememberedDocument::Unreadable;
+        try {
+            result.found = LoadRememberedDocument();
+        } catch (const common::AppError& e) {
+            // A remembered document that cannot be read (shorter than a
+            // record) is reported; start-up goes on with the easy square.
+            report(e);
+        }
     }
     switch (result.found) {
         case RememberedDocument::NoStartFile:

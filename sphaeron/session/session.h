@@ -41,10 +41,16 @@ enum class RememberedDocument {
 };
 
 // Before a document is written over an existing file whose size is not
-// exactly one record: "'README.md' is 11,372 bytes long and is not a
-// Sphaeron document. Replace it?" (the file's name without its folder).
+// exactly one record and that is not the JSON form: "'README.md' is 11,372
+// bytes long and is not a Sphaeron document. Replace it?" (the file's name
+// without its folder).
 // Nothing for a new name, a document-sized file or anything but a file.
 std::optional<std::string> ReplaceQuestion(const std::string& path);
+// Before a longer file that is no document is opened as one: "'README.md'
+// is 11,372 bytes long and is not a Sphaeron document. Open its first 6296
+// bytes anyway?". Nothing for a record-sized or shorter file (the read
+// reports "Read beyond end of file"), the JSON form or anything but a file.
+std::optional<std::string> OpenQuestion(const std::string& path);
 
 class Session {
 public:
@@ -63,6 +69,9 @@ public:
     std::string LastDocumentName;
     // The commentary memo changed since the last save question.
     bool CommentModified = false;
+    // Set when the command line names a document: start-up leaves the
+    // remembered one alone (the window then opens the one named).
+    bool SkipRememberedDocument = false;
     // Called whenever a command sets DocumentName (FName follows it), also
     // when the command then fails at a later step.
     std::function<void()> DocumentNameSet;
@@ -123,11 +132,13 @@ public:
     bool ShowRecorded(std::size_t index);
 
     // ---- document commands ------------------------------------------------
-    // "Open": reads the record and writes the start file before anything
-    // else changes; then the record is the buffer, the document the current
+    // "Open": reads the record (or the JSON form) and writes the start file
+    // before anything else changes; then the record is the buffer, the document the current
     // one (spiral mode off, step count 0) and its taons the state. Returns
     // the document's commentary, when it has one.
     std::optional<std::string> OpenDocument(const std::string& path);
+    // Every save writes the record, or its JSON form for a name ending in
+    // ".json" (so a document opened from JSON stays JSON).
     // "Save": the state to DocumentName; false (and nothing done) in the
     // spiral.
     bool SaveDocument();

@@ -53,8 +53,13 @@ void EnergySeries::Clear() {
     offered_ = 0;
 }
 
+void EnergySeries::DropFrom(std::int32_t step) {
+    while (!samples_.empty() && samples_.back().step >= step) samples_.pop_back();
+    if (samples_.empty()) Clear();
+}
+
 bool EnergySeries::Add(const EnergySample& sample) {
-    if (!samples_.empty() && sample.step <= samples_.back().step) Clear();
+    DropFrom(sample.step);
     const std::size_t index = offered_++;
     if (index % stride_ != 0) return false;
     if (samples_.size() == capacity_) {

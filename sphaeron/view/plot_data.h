@@ -34,9 +34,12 @@ class EnergySeries {
 public:
     explicit EnergySeries(std::size_t capacity = 2000);
 
-    // Offers a sample. A step at or below the last kept one starts a new
-    // series (New and Open set the step counter back). True when kept.
+    // Offers a sample. Kept samples of its step and later ones are dropped
+    // first: a run that goes on from an earlier state replaces them (and New
+    // and Open, which set the step counter back, start anew). True when kept.
     bool Add(const EnergySample& sample);
+    // Drops the samples of the step and later ones.
+    void DropFrom(std::int32_t step);
     void Clear();
 
     const std::vector<EnergySample>& Samples() const { return samples_; }

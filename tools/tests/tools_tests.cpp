@@ -9,12 +9,15 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <vector>
 
+#include "common/errors.h"
 #include "common/ext80.h"
 #include "common/fileio.h"
 #include "sphaeron/core/observables.h"
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
+#include "tools/run_outputs.h"
 #include "tools/xyz_writer.h"
 
 namespace sphaeron {
@@ -118,6 +121,8 @@ TEST_F(RunnerTest, BadCommandLinesAndFilesSayWhyAndWriteNothing) {
         {sq + " --steps 1 --set E1=2 --out o.ato", 2, "--set: unknown parameter 'E1' (DT, A1 .. G3, without E)"},
         {sq + " --steps 1 --set B1=x --out o.ato", 2, "--set B1=x: 'x' is not a valid floating point value"},
         {sq + " --steps 1 --log l.csv --log-every 0", 2, "--log-every needs a whole number of at least 1, not '0'"},
+        {sq + " --steps 1 --log-every 2 --out o.ato", 2, "--log-every needs --log LOG.csv"},
+        {sq + " --steps 1 --every 2 --out o.ato", 2, "--every needs --xyz TRAJ.xyz"},
         {sq + " --steps 1 --xyz t.xyz --out /missing/o.ato", 2, "cannot write '/missing/o.ato': File not found"},
         {sq + " --steps 1 --out o.ato --log l.csv --png /missing/p.png", 2, "cannot write '/missing/p.png': File not found"},
         {sq + " --steps 1 --out o.ato --xyz o.ato", 2, "cannot write 'o.ato': named for two outputs"},
@@ -223,6 +228,48 @@ TEST_F(RunnerTest, TrajectoryOnAFullDiskIsRemoved) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(2, WEXITSTATUS(status));
     EXPECT_EQ(std::set<std::string>{}, Files());  // neither output nor anything half-written
+}
+
+// The outputs are synced before the first is put in place, through the same
+// sync step as every other write; a failed sync leaves every target as it
+// was and no staging file behind.
+TEST_F(RunnerTest, OutputsAreSyncedBeforeAnyReplacesItsTargetAndAFailedSyncWritesNothing) {
+    common::WriteFileAtomic(dir_ + "/a", std::string("old a"));
+    std::vector<std::string> seen;  // the targets at each sync: "a|b" contents, "-" for none
+    int fail = 0;
+    auto content = [&](const char* name) {
+        std::string p = dir_ + "/" + name;
+        return std::filesystem::exists(p) ? common::ReadWholeFile(p) : std::string("-");
+    };
+    common::SyncStep previous = common::SetSyncStep([&](int fd) {
+        seen.push_back(content("a") + "|" + content("b"));
+        return fail ? fail : ::fsync(fd);
+    });
+    for (int err : {0, EIO}) {
+        SCOPED_TRACE(err);
+        fail = err;
+        seen.clear();
+        std::string before = content("a") + "|" + content("b");
+        tools::RunOutputs outputs;
+        int a = outputs.Add(dir_ + "/a"), b = outputs.Add(dir_ + "/b");
+        outputs.Write(a, "a" + std::to_string(err));
+        outputs.Write(b, "b" + std::to_string(err));
+        if (err == 0) {
+            outputs.Commit();
+            EXPECT_EQ((std::vector<std::string>{before, before}), seen);
+            EXPECT_EQ("a0|b0", content("a") + "|" + content("b"));
+        } else {
+            try {
+                outputs.Commit();
+                ADD_FAILURE() << "a failed sync was not reported";
+            } catch (const common::FileError& e) {
+                EXPECT_EQ("cannot write '" + dir_ + "/a': I/O error 5", e.what());
+            }
+            EXPECT_EQ(before, content("a") + "|" + content("b"));
+            EXPECT_EQ((std::set<std::string>{"a", "b"}), Files());
+        }
+    }
+    common::SetSyncStep(std::move(previous));
 }
 
 TEST(XyzFrames, HeaderColumnsAndPrecision) {

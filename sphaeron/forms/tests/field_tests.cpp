@@ -1,11 +1,14 @@
-// The parameter fields: the per-key filter, the conversion when EditDT is
+// The parameter fields: the per-key filter, the conversion when a field is
 // left, and the failure handler that reports conversion errors.
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
 
 #include "forms_test_support.h"
+#include "sphaeron/core/taon_step.h"
+#include "sphaeron/document/document.h"
 #include "sphaeron/forms/key_filter.h"
+#include "sphaeron/forms/plots_window.h"
 
 namespace sphaeron::forms::testing {
 namespace {
@@ -75,8 +78,72 @@ TEST_F(FieldTest, FilteredFieldsTakeOnlyNumberCharacters) {
         QTest::keyClicks(e, "x3");
         EXPECT_EQ(QStringLiteral("x3"), e->text());
     }
-    // The group fields are not read back.
-    EXPECT_EQ(2.718L, State().B1);
+    // Leaving a field converts it: B1 took its 3; the texts dt=, F1, G1 and
+    // A2 were left with are reported and leave their parameters alone.
+    EXPECT_EQ(3.0L, State().B1);
+    const QString x3 = QStringLiteral("'x3' is not a valid floating point value");
+    EXPECT_EQ((std::vector<QString>{QStringLiteral("'--1,,' is not a valid floating point value"), x3, x3, x3}),
+              dialogs.Failures);
+    EXPECT_EQ(20.0L, State().F1);
+}
+
+// A group field left stores its value (the conversion of EditDT); during a
+// run it acts from the next step on. The timeline and Save keep it, and
+// the plots window redraws the well marks.
+TEST_F(FieldTest, LeavingAGroupFieldStoresItsValueForTheNextStep) {
+    TMainForm& f = StartShown();
+    f.Plots1->trigger();
+    ASSERT_EQ(36.0L, f.Plots->Distances().hi);  // 1.2 x G3, 30
+    auto leave = [&](QLineEdit* field, const char* text) {
+        QApplication::setActiveWindow(&f);  // not the plots window
+        field->setFocus();
+        field->setText(QString::fromLatin1(text));
+        f.EditDT->setFocus();
+    };
+    leave(f.EditG3, "40");
+    leave(f.EditB1, " 2,5 ");
+    leave(f.EditC2, "1.5");  // no separator in this locale
+    EXPECT_EQ(std::vector<QString>{QStringLiteral("'1.5' is not a valid floating point value")}, dialogs.Failures);
+    EXPECT_EQ(QStringLiteral("1.5"), f.EditC2->text());
+    EXPECT_EQ(40.0L, State().G3);
+    EXPECT_EQ(2.5L, State().B1);
+    EXPECT_EQ(5.0L, State().C2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(48.0L, f.Plots->Distances().hi);
+    f.EditC2->setText(QStringLiteral("5"));
+
+    int changedAfter = -1;
+    AtPass(f, 2, [&] {
+        changedAfter = State().StepCount;
+        leave(f.EditB1, "2,6");
+    });
+    AtPass(f, 4, [&] { f.GoClick(); });
+    f.GoClick();
+    ASSERT_GE(changedAfter, 2);
+    const int steps = State().StepCount;
+
+    TaonsDocument record;
+    TaonState expected;
+    LoadDocument(Path("doc.ato"), record, expected);
+    expected.G3 = 40;
+    expected.B1 = 2.5L;
+    StepEngine engine;
+    for (int k = 1; k <= steps; ++k) {
+        if (k == changedAfter + 1) expected.B1 = 2.6L;
+        engine.Step(expected, StepSwitches{});
+    }
+    TaonsDocument shown, wanted;
+    PackDocument(State(), shown);
+    PackDocument(expected, wanted);
+    EXPECT_EQ(wanted.bytes, shown.bytes);
+
+    f.Save1->trigger();
+    EXPECT_EQ(std::vector<unsigned char>(wanted.bytes.begin(), wanted.bytes.end()), FileBytes(Path("doc.ato")));
+    f.TimelineFirst->trigger();
+    EXPECT_EQ(QStringLiteral("2,718"), f.EditB1->text());
+    f.TimelineLast->trigger();
+    EXPECT_EQ(QStringLiteral("2,6"), f.EditB1->text());
+    EXPECT_EQ(1u, dialogs.Failures.size());
 }
 
 TEST_F(FieldTest, LeavingEditDTConvertsWithTheCommaLocale) {

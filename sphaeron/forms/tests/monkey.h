@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <cfloat>
 #include <cstdio>
 #include <cstdlib>
@@ -99,6 +100,9 @@ std::vector<FileChoice> MakeSaveChoices();
 // The question before a document replaces the file at `path` that is no
 // document ("'long.ato' is 6,373 bytes long and ..."), or "" for none.
 std::string ReplaceQuestionFor(const std::string& path);
+// The question before such a file is opened ("... Open its first 6296 bytes
+// anyway?"), or "" for none.
+std::string OpenQuestionFor(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Texts typed into the fields.
@@ -144,7 +148,7 @@ private:
         std::string text;
     };
 
-    // Sees EditDT being left before the window's own handler does.
+    // Sees a parameter field being left before the window's own handler does.
     struct Watch : QObject {
         Monkey* monkey = nullptr;
         bool eventFilter(QObject* watched, QEvent* event) override {
@@ -182,7 +186,7 @@ private:
     // cell of the dialog's grid right now.
     bool NamesAText(const std::string& t);
 
-    // ---- leaving EditDT -----------------------------------------------------------
+    // ---- leaving a parameter field (EditDT, EditA1 .. EditG3) -----------------------
 
     void Left(QObject* field);
 
@@ -196,7 +200,7 @@ private:
     void Act(bool running);
 
     // The state as it must be after an action that reads nothing: as before,
-    // but for the time step when EditDT was left with a number.
+    // but for the parameters whose fields were left with a number.
     TaonState Unchanged() const;
     // The same without the view copies, which the spiral turns and the
     // start structures rebuild.
@@ -348,9 +352,10 @@ private:
     std::vector<Box> messages_;
     std::size_t firstMessage_ = 0;
     TaonState before_;
-    std::optional<long double> dtLeft_;
-    std::vector<std::string> dtBadText_;
+    std::array<std::optional<long double>, kParameterCount> paramLeft_;  // by field, in document order
+    std::vector<std::string> paramBadText_;
     std::optional<std::pair<std::string, std::string>> commentary_;
+    std::string opening_;  // the file File > Open is reading in this action
     std::set<int> dirty_;
     // The document being written in this action, and whether the question
     // before replacing a file that is no document was answered No.

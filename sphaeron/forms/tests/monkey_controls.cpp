@@ -112,9 +112,11 @@ void Monkey::MoveFocus() {
         target->setFocus(Qt::TabFocusReason);
     }
     QWidget* to = QApplication::focusWidget();
-    if (from == f.EditDT && to != f.EditDT) {
-        Require(dtLeft_.has_value() || !dtBadText_.empty(), "leaving EditDT did not convert it");
-        if (dtLeft_) Require(SameBits(*dtLeft_, State().DT), "leaving EditDT did not set the time step");
+    for (int i = 0; i < kParameterCount; ++i) {
+        if (from != f.ParameterFields[static_cast<std::size_t>(i)] || to == from) continue;
+        const auto& left = paramLeft_[static_cast<std::size_t>(i)];
+        Require(left.has_value() || !paramBadText_.empty(), "leaving " + FieldName(from) + " did not convert it");
+        if (left) Require(SameBits(*left, *ParameterField(State(), i)), "leaving " + FieldName(from) + " did not set it");
     }
     if (asks && to != f.Comment)
         Require(Questions() == questions + 1 && !Data().CommentModified, "leaving the changed memo did not ask");

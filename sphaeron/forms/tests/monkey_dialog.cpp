@@ -39,7 +39,7 @@ int Monkey::EditSession() {
         ++done_;
         firstMessage_ = messages_.size();
         before_ = State();
-        dtLeft_.reset();
+        paramLeft_.fill(std::nullopt);
         writing_.clear();
         replaceRefused_ = false;
         try {

@@ -108,15 +108,25 @@ std::vector<FileChoice> MakeOpenChoices(std::mt19937& rng) {
     };
 }
 
-std::string ReplaceQuestionFor(const std::string& path) {
+namespace {
+
+std::string NotADocumentQuestion(const std::string& path, const std::string& question) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return "";
     const std::uintmax_t size = fs::file_size(path, ec);
-    if (size == kDocumentSize) return "";
+    if (size == kDocumentSize || (question != "Replace it?" && size < kDocumentSize)) return "";
     std::string grouped = std::to_string(size);
     for (std::size_t i = grouped.size(); i > 3; i -= 3) grouped.insert(i - 3, ",");
     return "'" + fs::path(path).filename().string() + "' is " + grouped + (size == 1 ? " byte" : " bytes") +
-           " long and is not a Sphaeron document. Replace it?";
+           " long and is not a Sphaeron document. " + question;
+}
+
+}  // namespace
+
+std::string ReplaceQuestionFor(const std::string& path) { return NotADocumentQuestion(path, "Replace it?"); }
+
+std::string OpenQuestionFor(const std::string& path) {
+    return NotADocumentQuestion(path, "Open its first 6296 bytes anyway?");
 }
 
 std::vector<FileChoice> MakeSaveChoices() {
@@ -155,6 +165,7 @@ void Monkey::OpenCommand() {
     std::vector<unsigned char> bytes;
     if (c.kind == Kind::Good) bytes = FileBytes(c.path);
     answers_ = {c};
+    opening_ = c.path;  // a file that is no document brings a question, answered Yes
     const int asked = asked_;
     if (byKey)
         Key(&f, Qt::Key_F3);
@@ -162,6 +173,7 @@ void Monkey::OpenCommand() {
         f.Open1->trigger();
     Require(asked_ == asked + 1, "Open did not ask for a file");
     answers_.clear();
+    opening_.clear();
     const std::vector<std::string> files = FileMessagesSince(firstMessage_);
     if (c.kind != Kind::Good) {
         std::vector<std::string> expected;

@@ -91,7 +91,7 @@ Monkey::Monkey(unsigned seed, int actions) : seed_(seed), target_(actions), rng_
     // The 300 ms spin timer ticks when the sequence says so, so that a
     // seed repeats the same run whatever the speed of the build.
     f.Timer->stop();
-    f.EditDT->installEventFilter(&watch_);
+    for (QLineEdit* field : f.ParameterFields) field->installEventFilter(&watch_);
     watch_.monkey = this;
     f.show();
     f.activateWindow();
@@ -166,6 +166,10 @@ void Monkey::Information(QWidget*, const QString& text) {
 
 bool Monkey::Confirm(QWidget*, const QString& text) {
     const std::string t = text.toStdString();
+    if (!opening_.empty() && t == OpenQuestionFor(opening_)) {
+        Record('Q', t, true);
+        return true;
+    }
     const bool replace = !writing_.empty() && t == ReplaceQuestionFor(Where(writing_));
     Record('Q', t, text == QLatin1String(kSaveQuestion) || replace);
     const bool yes = Chance(60);
@@ -272,12 +276,13 @@ bool Monkey::NamesAText(const std::string& t) {
 }
 
 void Monkey::Left(QObject* field) {
-    if (field == Form().EditDT) {
-        const std::string text = Form().EditDT->text().toStdString();
+    for (int i = 0; i < kParameterCount; ++i) {
+        QLineEdit* edit = Form().ParameterFields[static_cast<std::size_t>(i)];
+        if (field != edit) continue;
         try {
-            dtLeft_ = common::ParseReal(text, TMainForm::Separator());
+            paramLeft_[static_cast<std::size_t>(i)] = common::ParseReal(edit->text().toStdString(), TMainForm::Separator());
         } catch (const common::ConvertError& e) {
-            dtBadText_.push_back(e.what());
+            paramBadText_.push_back(e.what());
         }
     }
 }
@@ -322,8 +327,8 @@ void Monkey::Act(bool running) {
     if (!running) EnsureActive();
     firstMessage_ = messages_.size();
     before_ = State();
-    dtLeft_.reset();
-    dtBadText_.clear();
+    paramLeft_.fill(std::nullopt);
+    paramBadText_.clear();
     commentary_.reset();
     writing_.clear();
     replaceRefused_ = false;
@@ -369,9 +374,10 @@ void Monkey::Act(bool running) {
         Require(false, std::string("an exception escaped: ") + e.what());
     }
 
-    // Leaving EditDT: its number is the time step, or its text was shown.
-    for (const std::string& t : dtBadText_)
-        Require(Shows(t), "leaving EditDT with a bad text did not show '" + t + "'");
+    // Leaving a parameter field: its number is the parameter, or its text
+    // was shown.
+    for (const std::string& t : paramBadText_)
+        Require(Shows(t), "leaving a parameter field with a bad text did not show '" + t + "'");
     if (commentary_ && NoFileMessageSince(firstMessage_)) {
         std::vector<unsigned char> bytes = FileBytes(commentary_->first);
         Require(std::string(bytes.begin(), bytes.end()) == commentary_->second,
@@ -382,7 +388,8 @@ void Monkey::Act(bool running) {
 
 TaonState Monkey::Unchanged() const {
     TaonState s = before_;
-    if (dtLeft_) s.DT = *dtLeft_;
+    for (int i = 0; i < kParameterCount; ++i)
+        if (const auto& v = paramLeft_[static_cast<std::size_t>(i)]) *ParameterField(s, i) = *v;
     return s;
 }
 

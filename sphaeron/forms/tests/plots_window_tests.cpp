@@ -4,7 +4,10 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -14,11 +17,17 @@
 namespace sphaeron::forms::testing {
 namespace {
 
-// Answers the save dialogs of the plots window and records their filters.
+// Answers the save dialogs of the plots window and records their filters
+// and the windows the failure boxes stand over.
 class PlotDialogs : public ScriptedDialogs {
 public:
     std::deque<QString> Answers;  // an empty one cancels
     std::vector<QString> Filters;
+    std::vector<QWidget*> FailureParents;
+    void Failure(QWidget* parent, const QString& text) override {
+        FailureParents.push_back(parent);
+        ScriptedDialogs::Failure(parent, text);
+    }
     std::optional<QString> SaveFileName(QWidget*, const QString& filter, const QString& ext) override {
         Filters.push_back(filter + QLatin1Char(' ') + ext);
         if (Answers.empty()) {
@@ -144,8 +153,72 @@ TEST_F(PlotsWindowTest, FileMenuSavesTheDataAndTheCharts) {
     plotDialogs.Answers.push_back(QPath("missing/e.csv"));
     p.SaveEnergyPng->trigger();
     EXPECT_EQ(std::vector<QString>{QStringLiteral("File not found")}, plotDialogs.Failures);
+    EXPECT_EQ(std::vector<QWidget*>{&p}, plotDialogs.FailureParents);  // the box stands over the plots
     EXPECT_FALSE(std::filesystem::exists(Path("missing")));
     program_.reset();  // before the dialogs it was made with
+}
+
+// A move along the timeline keeps the energy series and marks the step
+// shown; a run from an earlier state replaces the samples after it. The
+// axes of counts (steps, pairs) tick at whole numbers.
+TEST_F(PlotsWindowTest, AMoveKeepsTheSeriesAndARunFromAnEarlierStateReplacesItsLaterSamples) {
+    WriteState(Path("doc.ato"), SquareState());
+    WriteStartFile(Path("doc.ato"));
+    TMainForm& f = Start();
+    ShowActive();
+    f.Plots1->trigger();
+    TPlotsWindow& p = *f.Plots;
+    RunFor(f, 300, [&] { return p.Energy().Samples().size() >= 3; });
+    const std::vector<EnergySample> before = p.Energy().Samples();
+    ASSERT_GE(before.size(), 3u);
+    const int last = State().StepCount;
+
+    for (QAction* move : {f.TimelineLast, f.TimelineBack, f.TimelineBack, f.TimelineForward}) {
+        move->trigger();
+        ASSERT_EQ(before.size(), p.Energy().Samples().size());
+        EXPECT_EQ(before.back().step, p.Energy().Samples().back().step);
+        EXPECT_EQ(State().StepCount, p.CursorStep());
+    }
+    EXPECT_EQ(last - 1, p.CursorStep());
+
+    f.TimelineFirst->trigger();
+    EXPECT_EQ(0, p.CursorStep());
+    AtPass(f, 2, [&] { f.GoClick(); });
+    f.GoClick();
+    ASSERT_LT(State().StepCount, before.back().step);
+    EXPECT_EQ(std::nullopt, p.CursorStep());
+    ASSERT_FALSE(p.Energy().Samples().empty());
+    EXPECT_EQ(0, p.Energy().Samples().front().step);
+    EXPECT_LE(p.Energy().Samples().back().step, State().StepCount);
+
+    for (QChartView* view : {p.EnergyView, p.DistanceView}) {
+        auto* counts = qobject_cast<QValueAxis*>(
+            view->chart()->axes(view == p.EnergyView ? Qt::Horizontal : Qt::Vertical).front());
+        ASSERT_NE(nullptr, counts);
+        EXPECT_GE(counts->tickInterval(), 1.0);
+        EXPECT_EQ(std::round(counts->tickInterval()), counts->tickInterval());
+    }
+}
+
+// Beside the main window where the screen has room, else narrowed on the
+// wider side, else over the picture with the controls at the right in sight.
+TEST(PlotsPlacement, BesideTheMainWindowWhereTheScreenHasRoom) {
+    const QSize plots(960, 690);
+    const struct {
+        QRect room, main;
+        QRect expected;
+    } cases[] = {
+        {{0, 0, 2560, 1400}, {800, 300, 725, 525}, {1525, 300, 960, 690}},   // right
+        {{0, 0, 2560, 1400}, {1600, 300, 725, 525}, {640, 300, 960, 690}},   // left
+        {{0, 0, 1920, 1040}, {597, 257, 725, 525}, {1322, 257, 598, 690}},   // the wider side, narrowed
+        {{0, 0, 1280, 1024}, {277, 249, 725, 525}, {0, 249, 759, 690}},      // over the picture
+        {{0, 0, 1024, 700}, {0, 400, 725, 525}, {0, 10, 482, 690}},          // inside the screen
+    };
+    for (const auto& c : cases) {
+        const QRect got = PlacePlots(c.room, c.main, plots, 243);
+        EXPECT_EQ(c.expected, got) << got.x() << "," << got.y() << " " << got.width() << "x" << got.height();
+        EXPECT_TRUE(c.room.contains(got));
+    }
 }
 
 }  // namespace

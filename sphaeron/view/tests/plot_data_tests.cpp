@@ -51,7 +51,7 @@ TEST(PlotData, PairDistancesOfThreeTaonsOverTheWellRange) {
     EXPECT_EQ(2.0L, DistanceLimit(s));
 }
 
-TEST(PlotData, EnergySeriesThinsOutEvenlyAndRestartsWhenTheStepGoesBack) {
+TEST(PlotData, EnergySeriesThinsOutEvenlyAndIsReplacedFromWhereTheStepGoesBack) {
     struct Case {
         std::size_t capacity;
         int offers;  // steps 1 .. offers
@@ -75,6 +75,12 @@ TEST(PlotData, EnergySeriesThinsOutEvenlyAndRestartsWhenTheStepGoesBack) {
     for (int step : {5, 6, 7, 0, 1}) series.Add({step, 0, 0, 0});
     ASSERT_EQ(2u, series.Samples().size());
     EXPECT_EQ(0, series.Samples()[0].step);
+    // Going on from step 2 of 1 .. 4: the samples from 3 on are replaced.
+    EnergySeries again(8);
+    for (int step : {1, 2, 3, 4, 3, 5}) again.Add({step, 0, 0, 0});
+    std::vector<int> kept;
+    for (const EnergySample& x : again.Samples()) kept.push_back(x.step);
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 5}), kept);
 }
 
 TEST(PlotData, ValueRangeShowsTheWells) {
