@@ -1,8 +1,9 @@
 // Sphaeron: the windowed 3D taon simulator.
 //
-//   sphaeron [--timeline-memory MIB] [FILE.ato]
+//   sphaeron [--timeline-memory MIB] [FILE.ato | RUN.atorun]
 //
-// With a document named, the window opens it as File > Open would.
+// With a document or a run archive named, the window opens it as File > Open
+// would.
 #include <QThread>
 #include <algorithm>
 #include <filesystem>
@@ -17,7 +18,7 @@
 int main(int argc, char** argv) {
     using namespace sphaeron::forms;
     const common::WindowCommandLine line{
-        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document) as File > Open would.", common::kVersion};
+        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document or an .atorun run archive) as File > Open would.", common::kVersion};
     common::HandleHelpAndVersion(argc, argv, line);
     // The one set of dialogs and boxes of the program: the application's
     // failure handler and every window show theirs through it.

@@ -281,6 +281,15 @@ public:
     // took the place of the state (nothing is recorded in the spiral).
     void RestartTimeline();
 
+    // ---- run archives (main_form_runs.cpp) ----------------------------------
+    QAction* SaveRunAs1 = nullptr;  // File, "Save Run As..."
+    // Writes the timeline's states as a run archive (the file dialog, then a
+    // replace question for a file that is no archive).
+    void SaveRunAs1Click();
+    // What "Open" does with a run archive: the timeline holds its frames and
+    // the last is shown with its switches.
+    void OpenRun(const std::string& path);
+
     // ---- structure analysis (main_form_structure.cpp) ----------------------
     QMenu* ColourBy1 = nullptr;  // View, "Colour By": one of the four below
     QAction* ColourByGroup = nullptr;  // the picture as described (the default)
@@ -342,6 +351,12 @@ private:
 // save dialog's answer goes through MayReplace.
 std::optional<std::string> AskDocumentToOpen(common::qt::Dialogs& dialogs, QWidget* parent);
 std::optional<std::string> AskDocumentToSave(common::qt::Dialogs& dialogs, QWidget* parent);
+// File > Open offers documents and run archives; a run archive is known by
+// its extension or its first bytes.
+inline constexpr const char* kDocumentOrRunFilter =
+    "Taons files and runs (*.ato *.atorun)|*.ato;*.atorun|Taons files (*.ato)|*.ato|Sphaeron runs (*.atorun)|*.atorun";
+inline constexpr const char* kRunFilter = "Sphaeron runs (*.atorun)|*.atorun";
+bool IsRunPath(const std::string& path);
 // Before a document is written to `path`: when an existing file there is no
 // document, the question whether to replace it; false for No.
 bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string& path);

@@ -73,10 +73,16 @@ void TMainForm::New1Click() {
 }
 
 void TMainForm::Open1Click() {
-    if (std::optional<std::string> path = AskDocumentToOpen(dialogs_, this)) OpenDocument(*path);
+    std::optional<QString> chosen = dialogs_.OpenFileName(this, QString::fromLatin1(kDocumentOrRunFilter),
+                                                          QString::fromLatin1(kDocumentExtension));
+    if (chosen) OpenDocument(common::qt::FilePath(*chosen));
 }
 
 void TMainForm::OpenDocument(const std::string& path) {
+    if (IsRunPath(path)) {
+        OpenRun(path);
+        return;
+    }
     // All or nothing: the session changes nothing unless the record is read
     // and the start file written.
     std::optional<std::string> commentary = session_.OpenDocument(path);
@@ -91,6 +97,11 @@ void TMainForm::OpenDocument(const std::string& path) {
 }
 
 void TMainForm::Save1Click() {
+    // A run's state has no document yet: Save asks for its name.
+    if (session_.NameFromRun) {
+        SaveAs1Click();
+        return;
+    }
     if (!State().SpiralMode && MayReplace(dialogs_, this, session_.DocumentName)) session_.SaveDocument();
 }
 

@@ -114,6 +114,7 @@ void TMainForm::BuildMenus() {
     Open1 = item(File1, "Open", &TMainForm::Open1Click, QKeySequence(Qt::Key_F3));
     Save1 = item(File1, "Save", &TMainForm::Save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = item(File1, "Save As ...", &TMainForm::SaveAs1Click);
+    SaveRunAs1 = item(File1, "Save Run As...", &TMainForm::SaveRunAs1Click);
     File1->addSeparator();
     Exit1 = item(File1, "Exit", &TMainForm::Exit1Click, QKeySequence(Qt::ALT | Qt::Key_X));
 

@@ -1,0 +1,148 @@
+// Run archives in the window: Save Run As writes the timeline as an archive
+// that replays exactly, opening it shows its states through the timeline
+// keys, Go continues it bit for bit, and Save never writes a document over
+// it.
+#include <QTest>
+
+#include "common/run_archive.h"
+#include "forms_test_support.h"
+#include "sphaeron/document/document.h"
+#include "sphaeron/session/run_archive.h"
+
+namespace sphaeron::forms::testing {
+namespace {
+
+using Record = std::vector<unsigned char>;
+
+class RunArchiveTest : public FormsTest {
+protected:
+    // The record Save would write now.
+    Record Now() {
+        TaonsDocument r = Data().Document;
+        PackDocument(State(), r);
+        return {r.bytes.begin(), r.bytes.end()};
+    }
+    void Key(Qt::Key key) {
+        Form().setFocus();
+        QTest::keyClick(&Form(), key, Qt::AltModifier);
+    }
+    void RunTo(int last) {
+        AtPass(Form(), last, [&] { Form().GoClick(); });
+        Form().GoClick();
+        ASSERT_EQ(last, State().StepCount);
+    }
+    void SaveRun(const std::string& name) {
+        dialogs.SaveAnswers.push_back(QPath(name));
+        Form().SaveRunAs1->trigger();
+    }
+};
+
+TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
+    WriteState(Path("doc.ato"), SquareState());
+    WriteStartFile(Path("doc.ato"));
+    TMainForm& f = Start();
+    ShowActive();
+
+    // Four steps in mode 0, then the time step and the switches change
+    // between two runs: the archive needs a frame for that change.
+    std::map<int, Record> seen;
+    seen[0] = Now();
+    RunTo(4);
+    f.EditDT->setText(QStringLiteral("0,02"));
+    f.EditDTExit();
+    f.RB1->setChecked(true);
+    f.Cool->setChecked(true);
+    RunTo(8);
+    const common::Timeline& t = Data().Timeline;
+    for (std::size_t i = 0; i < t.Count(); ++i) seen[static_cast<int>(t.StepAt(i))] = Record(t.StateAt(i), t.StateAt(i) + kDocumentSize);
+    ASSERT_EQ(9u, seen.size());
+
+    SaveRun("run.atorun");
+    ASSERT_TRUE(dialogs.Failures.empty()) << dialogs.Failures.front().toStdString();
+    {
+        const common::RunArchive archive(Path("run.atorun"), kTaonRunKind);
+        EXPECT_EQ(8, archive.StepOf(archive.Count() - 1));
+        const common::RunVerifyResult v = common::VerifyRun(archive, TaonReplay());
+        EXPECT_TRUE(v.ok) << v.text;
+    }
+    const Record archived = FileBytes(Path("run.atorun"));
+
+    // The uninterrupted run to step 12.
+    RunTo(12);
+    const Record uninterrupted = Now();
+
+    // Opening the run with other switches in the window: the archive's last
+    // state with its own switches.
+    f.RB2->setChecked(true);
+    f.Cool->setChecked(false);
+    dialogs.OpenAnswers.push_back(QPath("run.atorun"));
+    f.Open1->trigger();
+    ASSERT_TRUE(dialogs.Failures.empty()) << dialogs.Failures.front().toStdString();
+    EXPECT_EQ(8, State().StepCount);
+    EXPECT_EQ(QStringLiteral("8"), f.LTime->text());
+    EXPECT_TRUE(f.RB1->isChecked());
+    EXPECT_TRUE(f.Cool->isChecked());
+    EXPECT_EQ(Path("run.ato"), Data().DocumentName);
+    EXPECT_EQ(seen[8], Now());
+
+    // The keys move through the frames, each state exactly as it was run.
+    const struct {
+        Qt::Key key;
+        int step;
+    } moves[] = {{Qt::Key_Home, 0}, {Qt::Key_Right, 1}, {Qt::Key_Right, 2}, {Qt::Key_End, 8}, {Qt::Key_Left, 7},
+                 {Qt::Key_Left, 6}, {Qt::Key_Left, 5}, {Qt::Key_Left, 4}, {Qt::Key_Left, 3}, {Qt::Key_End, 8}};
+    for (const auto& m : moves) {
+        Key(m.key);
+        ASSERT_EQ(m.step, State().StepCount) << m.key;
+        EXPECT_EQ(seen[m.step], Now()) << m.step;
+    }
+
+    // Go continues the run bit for bit.
+    RunTo(12);
+    EXPECT_EQ(uninterrupted, Now());
+
+    // Save asks for a document name; the archive stays as it was.
+    dialogs.SaveAnswers.push_back(QPath("saved.ato"));
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(dialogs.SaveAnswers.empty());
+    EXPECT_EQ(uninterrupted, FileBytes(Path("saved.ato")));
+    EXPECT_EQ(archived, FileBytes(Path("run.atorun")));
+    EXPECT_FALSE(Data().NameFromRun);
+}
+
+TEST_F(RunArchiveTest, FilesThatAreNoArchiveAreAskedAboutOrRefused) {
+    WriteState(Path("doc.ato"), SquareState());
+    WriteStartFile(Path("doc.ato"));
+    TMainForm& f = Start();
+    RunTo(2);
+    const std::string notes = "12345 not an archive";
+
+    // Save Run As over a file that is no archive: No keeps it, Yes replaces it.
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        WriteBytes(Path("notes.atorun"), notes);
+        dialogs.ConfirmAnswers.push_back(yes);
+        SaveRun("notes.atorun");
+        ASSERT_EQ(1u, dialogs.Questions.size());
+        EXPECT_EQ(QStringLiteral("'notes.atorun' is 20 bytes long and is not a Sphaeron run archive. Replace it?"),
+                  dialogs.Questions.back());
+        dialogs.Questions.clear();
+        EXPECT_EQ(yes, common::LooksLikeRunArchive(Path("notes.atorun")));
+        if (!yes) {
+            EXPECT_EQ(Record(notes.begin(), notes.end()), FileBytes(Path("notes.atorun")));
+        }
+    }
+    EXPECT_TRUE(dialogs.Failures.empty());
+
+    // Opening one: the reason, and nothing changes.
+    WriteBytes(Path("notes.atorun"), notes);
+    const WindowLook before = LookOf(f);
+    dialogs.OpenAnswers.push_back(QPath("notes.atorun"));
+    f.Open1->trigger();
+    ASSERT_EQ(1u, dialogs.Failures.size());
+    EXPECT_TRUE(dialogs.Failures[0].contains(QStringLiteral("is not a run archive"))) << dialogs.Failures[0].toStdString();
+    EXPECT_EQ("", before.Difference(LookOf(f)));
+}
+
+}  // namespace
+}  // namespace sphaeron::forms::testing
