@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();
     program.MainForm->activateWindow();
+    // After an unclean end: the run it was recording, if wanted.
+    Guarded(dialogs, [&] { program.MainForm->RecoverRun(); });
     if (document) {
         // The open dialog gives full paths; so does the command line.
         std::error_code ec;

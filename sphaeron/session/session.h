@@ -143,7 +143,9 @@ public:
     // shown with its switches and step count; all or nothing. The document's
     // name is the archive's with the document extension, and NameFromRun is
     // set until a command names the document.
-    void OpenRun(const std::string& path);
+    // With `documentName` (a run restored after an unclean end) the
+    // document keeps that name instead.
+    void OpenRun(const std::string& path, const std::string& documentName = {});
     // The document name was made from a run archive's: Save asks for a name.
     bool NameFromRun = false;
 

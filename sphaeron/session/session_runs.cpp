@@ -91,7 +91,7 @@ void Session::SaveRunAs(const std::string& path, bool replace) const {
     }
 }
 
-void Session::OpenRun(const std::string& path) {
+void Session::OpenRun(const std::string& path, const std::string& documentName) {
     const common::RunArchive archive(path, kTaonRunKind);
     if (archive.Count() == 0) throw common::AppError("'" + path + "' holds no states");
     common::Timeline timeline(kTimelineEntrySize, Timeline.Budget());
@@ -122,6 +122,10 @@ void Session::OpenRun(const std::string& path) {
     SetSteps(static_cast<std::uint64_t>(frame.step));
     switches_ = DecodeSwitches(frame.switches);
     Timeline = std::move(timeline);
+    if (!documentName.empty()) {
+        SetDocumentName(documentName);
+        return;
+    }
     SetDocumentName(DocumentNameOfRun(path));
     NameFromRun = true;
 }

@@ -132,6 +132,7 @@ void FormsTest::SetUp() {
     temp_ = std::make_unique<testsupport::TempDir>("sphaeron-forms");
     dir_ = temp_->Path();
     setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
     char cwd[4096];
     oldCwd_ = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
     // Titles standing in for names are written relative to the current

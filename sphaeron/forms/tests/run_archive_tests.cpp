@@ -2,12 +2,17 @@
 // that replays exactly, opening it shows its states through the timeline
 // keys, Go continues it bit for bit, and Save never writes a document over
 // it.
+#include <QMenu>
 #include <QTest>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/run_archive.h"
 #include "forms_test_support.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/session/run_archive.h"
+#include "sphaeron/session/run_autosave.h"
 
 namespace sphaeron::forms::testing {
 namespace {
@@ -142,6 +147,78 @@ TEST_F(RunArchiveTest, FilesThatAreNoArchiveAreAskedAboutOrRefused) {
     ASSERT_EQ(1u, dialogs.Failures.size());
     EXPECT_TRUE(dialogs.Failures[0].contains(QStringLiteral("is not a run archive"))) << dialogs.Failures[0].toStdString();
     EXPECT_EQ("", before.Difference(LookOf(f)));
+}
+
+// The id of a process that has ended.
+long GoneProcess() {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST_F(RunArchiveTest, RunsAreAutosavedAndOfferedAfterAnUncleanEnd) {
+    WriteState(Path("doc.ato"), SquareState());
+    WriteStartFile(Path("doc.ato"));
+    TMainForm& f = Start();
+    const std::string folder = Path("state/Sphaeron/runs");
+    EXPECT_EQ(folder, f.Autosave().Folder());
+    RunTo(6);
+    const Record last = Now();
+
+    // The run's archive replays exactly and is listed in Recent Runs.
+    const std::vector<std::string> runs = RecentRuns(folder);
+    ASSERT_EQ(1u, runs.size());
+    {
+        const common::RunArchive archive(runs[0], kTaonRunKind);
+        EXPECT_EQ(0, archive.StepOf(0));
+        EXPECT_EQ(6, archive.StepOf(archive.Count() - 1));
+        const common::RunVerifyResult v = common::VerifyRun(archive, TaonReplay());
+        EXPECT_TRUE(v.ok) << v.text;
+    }
+    f.RecentRuns1Show();
+    ASSERT_EQ(1, f.RecentRuns1->actions().size());
+    EXPECT_EQ(QString::fromStdString(std::filesystem::path(runs[0]).filename().string()),
+              f.RecentRuns1->actions()[0]->text());
+
+    // The program's marker, as a program that was killed leaves it.
+    const std::string marker = folder + "/session-" + std::to_string(getpid()) + ".marker";
+    ASSERT_TRUE(std::filesystem::exists(marker));
+    const std::string gone = folder + "/session-" + std::to_string(GoneProcess()) + ".marker";
+    std::filesystem::copy_file(marker, gone);
+    const std::string kept = gone + ".kept";
+    std::filesystem::copy_file(marker, kept);
+
+    // A clean end removes the marker; its own start asks nothing of it.
+    program_.reset();
+    EXPECT_FALSE(std::filesystem::exists(marker));
+
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        std::filesystem::copy_file(kept, gone, std::filesystem::copy_options::overwrite_existing);
+        TMainForm& g = Start();
+        const std::string before = StateImage(State());
+        dialogs.ConfirmAnswers.push_back(yes);
+        g.RecoverRun();
+        ASSERT_EQ(1u, dialogs.Questions.size());
+        EXPECT_EQ(QStringLiteral("Restore the run of doc.ato, recorded up to step 6?"), dialogs.Questions[0]);
+        dialogs.Questions.clear();
+        EXPECT_FALSE(std::filesystem::exists(gone));
+        EXPECT_EQ(runs, RecentRuns(folder));  // No keeps it
+        if (yes) {
+            EXPECT_EQ(6, State().StepCount);
+            EXPECT_EQ(last, Now());
+            EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+            EXPECT_FALSE(Data().NameFromRun);
+            EXPECT_EQ(6, Data().Timeline.StepAt(Data().Timeline.Count() - 1));
+        } else {
+            EXPECT_EQ(before, StateImage(State()));
+        }
+        // Asked once only.
+        g.RecoverRun();
+        EXPECT_TRUE(dialogs.Questions.empty());
+        program_.reset();
+    }
 }
 
 }  // namespace
