@@ -99,7 +99,8 @@ public:
                 const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
                 const double framesPerSecond = kBytesPerSecond / static_cast<double>(kTaonRunKind.FrameSize());
                 const double stepsPerSecond = 1.0 / std::max(seconds, 1e-9);
-                every_ = std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(stepsPerSecond / framesPerSecond)), 1);
+                const auto every = static_cast<std::int64_t>(std::ceil(stepsPerSecond / framesPerSecond));
+                every_ = std::max<std::int64_t>(every, 1);
                 Begin(step_, switches_);
             }
             archive_->Record(c);

@@ -59,7 +59,8 @@ TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
     f.Cool->setChecked(true);
     RunTo(8);
     const common::Timeline& t = Data().Timeline;
-    for (std::size_t i = 0; i < t.Count(); ++i) seen[static_cast<int>(t.StepAt(i))] = Record(t.StateAt(i), t.StateAt(i) + kDocumentSize);
+    for (std::size_t i = 0; i < t.Count(); ++i)
+        seen[static_cast<int>(t.StepAt(i))] = Record(t.StateAt(i), t.StateAt(i) + kDocumentSize);
     ASSERT_EQ(9u, seen.size());
 
     SaveRun("run.atorun");
@@ -145,7 +146,8 @@ TEST_F(RunArchiveTest, FilesThatAreNoArchiveAreAskedAboutOrRefused) {
     dialogs.OpenAnswers.push_back(QPath("notes.atorun"));
     f.Open1->trigger();
     ASSERT_EQ(1u, dialogs.Failures.size());
-    EXPECT_TRUE(dialogs.Failures[0].contains(QStringLiteral("is not a run archive"))) << dialogs.Failures[0].toStdString();
+    EXPECT_TRUE(dialogs.Failures[0].contains(QStringLiteral("is not a run archive")))
+        << dialogs.Failures[0].toStdString();
     EXPECT_EQ("", before.Difference(LookOf(f)));
 }
 
