@@ -13,6 +13,7 @@
 #include "sphaeron/document/document.h"
 #include "sphaeron/session/run_archive.h"
 #include "sphaeron/session/run_autosave.h"
+#include "tests/support/taon_helpers.h"
 
 namespace sphaeron::forms::testing {
 namespace {
@@ -114,6 +115,42 @@ TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
     EXPECT_EQ(uninterrupted, FileBytes(Path("saved.ato")));
     EXPECT_EQ(archived, FileBytes(Path("run.atorun")));
     EXPECT_FALSE(Data().NameFromRun);
+}
+
+TEST_F(RunArchiveTest, SparseArchiveFromTheCommandLineContinuesExactly) {
+    // A headless run of 25 steps with a frame every 10, and the same run
+    // on to step 30.
+    WriteState(Path("doc.ato"), SquareState());
+    TaonsDocument record;
+    auto s = std::make_unique<TaonState>();
+    LoadDocument(Path("doc.ato"), record, *s);
+    {
+        RunArchiveRecorder recorder(common::RunArchiveWriter::Create(Path("sparse.atorun"), kTaonRunKind), 10);
+        recorder.Start(0, record, RunSwitches{});
+        for (int i = 1; i <= 25; ++i) {
+            testsupport::StepOnce(*s);
+            recorder.Record(i, *s, RunSwitches{});
+        }
+        recorder.Finish();
+    }
+    for (int i = 26; i <= 30; ++i) testsupport::StepOnce(*s);
+    PackDocument(*s, record);
+
+    WriteStartFile(Path("doc.ato"));
+    TMainForm& f = Start();
+    ShowActive();
+    f.OpenDocument(Path("sparse.atorun"));  // as main() does with an argument
+    ASSERT_TRUE(dialogs.Failures.empty()) << dialogs.Failures.front().toStdString();
+    EXPECT_EQ(25, State().StepCount);
+    const common::Timeline& t = Data().Timeline;
+    ASSERT_EQ(4u, t.Count());
+    EXPECT_EQ(10, t.StepAt(1));
+    Key(Qt::Key_Home);
+    EXPECT_EQ(0, State().StepCount);
+    Key(Qt::Key_End);
+    EXPECT_EQ(25, State().StepCount);
+    RunTo(30);
+    EXPECT_EQ(Record(record.bytes.begin(), record.bytes.end()), Now());
 }
 
 TEST_F(RunArchiveTest, FilesThatAreNoArchiveAreAskedAboutOrRefused) {
