@@ -18,7 +18,9 @@
 int main(int argc, char** argv) {
     using namespace sphaeron::forms;
     const common::WindowCommandLine line{
-        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document or an .atorun run archive) as File > Open would.", common::kVersion};
+        "sphaeron",
+        "The 3D taon simulator. Opens FILE (an .ato document or an .atorun run archive) as File > Open would.",
+        common::kVersion};
     common::HandleHelpAndVersion(argc, argv, line);
     // The one set of dialogs and boxes of the program: the application's
     // failure handler and every window show theirs through it.
