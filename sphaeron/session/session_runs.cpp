@@ -96,25 +96,30 @@ void Session::OpenRun(const std::string& path, const std::string& documentName) 
     if (archive.Count() == 0) throw common::AppError("'" + path + "' holds no states");
     common::Timeline timeline(kTimelineEntrySize, Timeline.Budget());
     std::vector<unsigned char> entry(kTimelineEntrySize);
-    common::SwitchBytes madeWith{};
-    common::RunFrame frame;
+    // Each frame goes into the timeline once the next is read: a frame
+    // written again at its step (the parameters or switches changed after
+    // it) stands for it. An entry's switches are those of the frame before.
+    common::SwitchBytes madeWith{}, pendingWith{};
+    common::RunFrame frame, pending;
+    auto keep = [&](const common::RunFrame& f, const common::SwitchBytes& with) {
+        if (!timeline.Recording()) return;
+        std::memcpy(entry.data(), f.record.data(), kDocumentSize);
+        std::memcpy(entry.data() + kDocumentSize, with.data(), with.size());
+        if (timeline.Empty())
+            timeline.Restart(entry.data(), f.step);
+        else
+            timeline.Record(entry.data(), f.step);
+    };
     for (std::size_t k = 0; k < archive.Count(); ++k) {
         frame = archive.Frame(k);
         DecodeSwitches(frame.switches);  // refuses switches the program does not know
         if (k == 0) madeWith = frame.switches;
-        // A frame written again at its step (the parameters or switches
-        // changed after it) stands for it.
-        const bool superseded = k + 1 < archive.Count() && archive.StepOf(k + 1) == frame.step;
-        if (!superseded && timeline.Recording()) {
-            std::memcpy(entry.data(), frame.record.data(), kDocumentSize);
-            std::memcpy(entry.data() + kDocumentSize, madeWith.data(), madeWith.size());
-            if (timeline.Empty())
-                timeline.Restart(entry.data(), frame.step);
-            else
-                timeline.Record(entry.data(), frame.step);
-        }
+        if (k > 0 && pending.step != frame.step) keep(pending, pendingWith);
+        pending = frame;
+        pendingWith = madeWith;
         madeWith = frame.switches;
     }
+    keep(pending, pendingWith);
     // All read: the last frame becomes the state.
     std::memcpy(Document.bytes.data(), frame.record.data(), kDocumentSize);
     State.SpiralMode = false;
