@@ -14,6 +14,7 @@
 #include "sphaeron/core/taon_step.h"
 #include "sphaeron/document/document.h"
 #include "sphaeron/session/run_archive.h"
+#include "sphaeron/session/session.h"
 
 namespace {
 
@@ -92,10 +93,32 @@ void BM_OpenAndReadLast(benchmark::State& st) {
     std::filesystem::remove(path);
 }
 
+// What the window does with File > Open of a run: every frame of an
+// archive of n frames read into the timeline (thinned to its budget of
+// 256 MiB), the last shown.
+void BM_OpenRunIntoTimeline(benchmark::State& st) {
+    const auto frames = static_cast<std::int64_t>(st.range(0));
+    std::string path = TempName("archive-window-open-bench-");
+    sphaeron::TaonsDocument doc;
+    {
+        common::RunArchiveWriter w = common::RunArchiveWriter::Create(path, sphaeron::kTaonRunKind);
+        for (std::int64_t k = 0; k < frames; ++k) w.Add(k, {}, doc.bytes.data());
+    }
+    for (auto _ : st) {
+        sphaeron::Session session;
+        session.OpenRun(path);
+        benchmark::DoNotOptimize(session.Timeline.Count());
+    }
+    st.counters["MiB"] = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
+    std::filesystem::remove(path);
+}
+
 }  // namespace
 
 BENCHMARK(BM_LatticeStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ArchiveRecord)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenAndReadLast)->Arg(166)->Arg(16600)->Arg(170000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(BM_OpenRunIntoTimeline)->Arg(1660)->Arg(16600)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 BENCHMARK_MAIN();

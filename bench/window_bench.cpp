@@ -42,6 +42,7 @@ struct ScratchConfig {
         char tmpl[] = "/tmp/sphaeron-window-bench-XXXXXX";
         dir = mkdtemp(tmpl);
         setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        setenv("XDG_STATE_HOME", dir.c_str(), 1);  // the autosaved runs too
         sphaeron::RememberLastDocument(LatticePath());
     }
     ~ScratchConfig() { std::filesystem::remove_all(dir); }

@@ -1,9 +1,10 @@
 // Sphaeron: the windowed 3D taon simulator.
 //
-//   sphaeron [--timeline-memory MIB] [FILE.ato]
+//   sphaeron [--timeline-memory MIB] [FILE.ato | RUN.atorun]
 //
-// With a document named, the window opens it as File > Open would (a .ato
-// record or its JSON form); the remembered document is then not loaded.
+// With a document or a run archive named, the window opens it as File > Open
+// would (a .ato record, its JSON form or an .atorun run); the remembered
+// document is then not loaded.
 #include <QThread>
 #include <algorithm>
 #include <filesystem>
@@ -18,7 +19,8 @@
 int main(int argc, char** argv) {
     using namespace sphaeron::forms;
     const common::WindowCommandLine line{
-        "sphaeron", "The 3D taon simulator. Opens FILE (an .ato document or its JSON form) as File > Open would.",
+        "sphaeron",
+        "The 3D taon simulator. Opens FILE (an .ato document, its JSON form or an .atorun run archive) as File > Open would.",
         common::kVersion};
     common::HandleHelpAndVersion(argc, argv, line);
     // The one set of dialogs and boxes of the program: the application's
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));
     program.MainForm->show();
     program.MainForm->activateWindow();
+    // After an unclean end: the run it was recording, if wanted.
+    Guarded(dialogs, [&] { program.MainForm->RecoverRun(); });
     if (document) {
         // The open dialog gives full paths; so does the command line.
         std::error_code ec;

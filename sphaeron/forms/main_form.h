@@ -29,6 +29,7 @@
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/listing_model.h"
 #include "sphaeron/forms/structure_watch.h"
+#include "sphaeron/session/run_autosave.h"
 #include "sphaeron/session/session.h"
 #include "sphaeron/view/scene.h"
 
@@ -288,6 +289,26 @@ public:
     // took the place of the state (nothing is recorded in the spiral).
     void RestartTimeline();
 
+    // ---- run archives (main_form_runs.cpp) ----------------------------------
+    QAction* SaveRunAs1 = nullptr;  // File, "Save Run As..."
+    // Writes the timeline's states as a run archive (the file dialog, then a
+    // replace question for a file that is no archive).
+    void SaveRunAs1Click();
+    // What "Open" does with a run archive: the timeline holds its frames and
+    // the last is shown with its switches (and, when given, under the name
+    // of the document the run came from).
+    void OpenRun(const std::string& path, const std::string& documentName = {});
+    // Autosave: every run is appended to an archive in the runs folder;
+    // File > "Recent Runs" lists them, the newest first.
+    QMenu* RecentRuns1 = nullptr;
+    void RecentRuns1Show();
+    RunAutosave& Autosave() { return *autosave_; }
+    // At start: after an unclean end of a program whose run was being
+    // recorded, "Restore the run of NAME, recorded up to step K?" (Yes the
+    // default): Yes shows its last state under the document's name with its
+    // timeline; No keeps it in Recent Runs.
+    void RecoverRun();
+
     // ---- structure analysis (main_form_structure.cpp) ----------------------
     QMenu* ColourBy1 = nullptr;  // View, "Colour By": one of the four below
     QAction* ColourByGroup = nullptr;  // the picture as described (the default)
@@ -349,6 +370,7 @@ private:
     bool created_ = false;
     int timelineGrowth_ = 0;  // what the window grew by for the strip
     std::unique_ptr<StructureWatch> structure_;
+    std::unique_ptr<RunAutosave> autosave_;
 };
 
 // The open and save dialogs for documents (filter "Taons files
@@ -356,6 +378,12 @@ private:
 // save dialog's answer goes through MayReplace.
 std::optional<std::string> AskDocumentToOpen(common::qt::Dialogs& dialogs, QWidget* parent);
 std::optional<std::string> AskDocumentToSave(common::qt::Dialogs& dialogs, QWidget* parent);
+// File > Open offers documents and run archives; a run archive is known by
+// its extension or its first bytes.
+inline constexpr const char* kDocumentOrRunFilter =
+    "Taons files and runs (*.ato *.atorun)|*.ato;*.atorun|Taons files (*.ato)|*.ato|Sphaeron runs (*.atorun)|*.atorun";
+inline constexpr const char* kRunFilter = "Sphaeron runs (*.atorun)|*.atorun";
+bool IsRunPath(const std::string& path);
 // Before a document is written to `path`: when an existing file there is no
 // document, the question whether to replace it; false for No.
 bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string& path);

@@ -77,10 +77,16 @@ void TMainForm::New1Click() {
 }
 
 void TMainForm::Open1Click() {
-    if (std::optional<std::string> path = AskDocumentToOpen(dialogs_, this)) OpenDocument(*path);
+    std::optional<QString> chosen = dialogs_.OpenFileName(this, QString::fromLatin1(kDocumentOrRunFilter),
+                                                          QString::fromLatin1(kDocumentExtension));
+    if (chosen) OpenDocument(common::qt::FilePath(*chosen));
 }
 
 void TMainForm::OpenDocument(const std::string& path) {
+    if (IsRunPath(path)) {
+        OpenRun(path);
+        return;
+    }
     // A file that is neither a record nor the JSON form is read only when
     // the user says so (No is the default).
     if (std::optional<std::string> question = OpenQuestion(path))
@@ -99,6 +105,11 @@ void TMainForm::OpenDocument(const std::string& path) {
 }
 
 void TMainForm::Save1Click() {
+    // A run's state has no document yet: Save asks for its name.
+    if (session_.NameFromRun) {
+        SaveAs1Click();
+        return;
+    }
     if (!State().SpiralMode && MayReplace(dialogs_, this, session_.DocumentName)) session_.SaveDocument();
 }
 

@@ -30,7 +30,8 @@ const char* const kLegendText = "   0 - AtomStand;   1 - Shelloscope;   2 - Libr
 // Building the window
 
 TMainForm::TMainForm(Session& session, Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), session_(session), dialogs_(dialogs), canvas_(&BackBuffer) {
+    : QMainWindow(parent), session_(session), dialogs_(dialogs), canvas_(&BackBuffer),
+      autosave_(std::make_unique<RunAutosave>()) {
     setWindowTitle(QStringLiteral("Sphaeron"));
     HelpFolder = QCoreApplication::applicationDirPath();
 
@@ -114,6 +115,9 @@ void TMainForm::BuildMenus() {
     Open1 = item(File1, "Open", &TMainForm::Open1Click, QKeySequence(Qt::Key_F3));
     Save1 = item(File1, "Save", &TMainForm::Save1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = item(File1, "Save As ...", &TMainForm::SaveAs1Click);
+    SaveRunAs1 = item(File1, "Save Run As...", &TMainForm::SaveRunAs1Click);
+    RecentRuns1 = File1->addMenu(QStringLiteral("Recent Runs"));
+    Wire(RecentRuns1, &QMenu::aboutToShow, &TMainForm::RecentRuns1Show);
     File1->addSeparator();
     Exit1 = item(File1, "Exit", &TMainForm::Exit1Click, QKeySequence(Qt::ALT | Qt::Key_X));
 

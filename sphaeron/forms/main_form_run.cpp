@@ -90,6 +90,7 @@ void TMainForm::GoClick() {
     if (runActive_) return;  // "Stop" and "Go" within one dispatch: the loop goes on
     runActive_ = true;
     session_.SetSwitches(WindowSwitches());
+    Guarded(dialogs_, [this] { autosave_->Begin(session_); });
     Heartbeat heartbeat(*this);
     const std::uint64_t first = session_.Steps();
     RunResult result;
@@ -102,6 +103,7 @@ void TMainForm::GoClick() {
         ReportFailure(dialogs_, e);
     }
     runActive_ = false;
+    Guarded(dialogs_, [this] { autosave_->End(session_); });
     // The final state, whichever frames were left out on the way.
     if (!drawingFailed && session_.Steps() != first)
         Guarded(dialogs_, [this] {

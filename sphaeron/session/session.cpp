@@ -8,6 +8,7 @@
 #include "common/fileio.h"
 #include "common/numtext.h"
 #include "sphaeron/document/ato_json.h"
+#include "sphaeron/session/run_archive.h"
 #include "sphaeron/view/figures.h"
 
 namespace sphaeron {
@@ -91,22 +92,35 @@ TaonsDocument Session::Packed() const {
     return record;
 }
 
+std::vector<unsigned char> Session::TimelineEntry(const common::SwitchBytes& switches) const {
+    const TaonsDocument record = Packed();
+    std::vector<unsigned char> entry(kTimelineEntrySize);
+    std::copy_n(record.bytes.data(), kDocumentSize, entry.data());
+    std::copy_n(switches.data(), switches.size(), entry.data() + kDocumentSize);
+    return entry;
+}
+
 void Session::RestartTimeline() {
     if (State.SpiralMode) {
         Timeline.Clear();
         return;
     }
-    Timeline.Restart(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
+    Timeline.Restart(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::ContinueTimeline() {
-    if (!State.SpiralMode && Timeline.Recording())
-        Timeline.Continue(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
+    if (State.SpiralMode || !Timeline.Recording()) return;
+    // The state shown is taken up again unless it changed: its switches
+    // are not compared.
+    common::SwitchBytes switches = EncodeSwitches(switches_);
+    if (!Timeline.Empty())
+        std::copy_n(Timeline.StateAt(Timeline.Shown()) + kDocumentSize, switches.size(), switches.begin());
+    Timeline.Continue(TimelineEntry(switches).data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::RecordStep() {
     if (!State.SpiralMode && Timeline.Recording())
-        Timeline.Record(Packed().bytes.data(), static_cast<std::int64_t>(Steps()));
+        Timeline.Record(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
 }
 
 bool Session::ShowRecorded(std::size_t index) {
@@ -120,6 +134,7 @@ bool Session::ShowRecorded(std::size_t index) {
 
 void Session::SetDocumentName(const std::string& name, bool shown) {
     DocumentName = name;
+    NameFromRun = false;
     if (shown && DocumentNameSet) DocumentNameSet();
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/run_archive.h"
 #include "common/timeline.h"
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/core/taon_step.h"
@@ -51,6 +52,15 @@ std::optional<std::string> ReplaceQuestion(const std::string& path);
 // bytes anyway?". Nothing for a record-sized or shorter file (the read
 // reports "Read beyond end of file"), the JSON form or anything but a file.
 std::optional<std::string> OpenQuestion(const std::string& path);
+
+// Before a run archive is written to `path`: when an existing file there is
+// no run archive, "'notes.txt' is 1,234 bytes long and is not a Sphaeron run
+// archive. Replace it?"; nothing otherwise.
+std::optional<std::string> RunReplaceQuestion(const std::string& path);
+
+// A state of the timeline: the record Save would write, then the switches
+// (as an archive frame holds them) of the step that made it.
+inline constexpr std::size_t kTimelineEntrySize = kDocumentSize + common::kRunSwitchesSize;
 
 class Session {
 public:
@@ -113,11 +123,12 @@ public:
 
     // ---- the timeline -----------------------------------------------------
     // The committed states since the document was loaded, each as the record
-    // Save would write then, with its step count. The window records the
+    // Save would write then followed by the switches of the step that made it
+    // (kTimelineEntrySize bytes), with its step count. The window records the
     // state after each committed step and restarts the timeline whenever a
     // document, the start structure or the edited taons take the place of
     // the state.
-    common::Timeline Timeline{kDocumentSize};
+    common::Timeline Timeline{kTimelineEntrySize};
     // Clears the timeline and records the state as its first; in the spiral
     // there is no state to record and it stays empty.
     void RestartTimeline();
@@ -130,6 +141,23 @@ public:
     // parameters, presence, the committed, working and view copies of every
     // slot, and the step count. False (nothing changed) when there is none.
     bool ShowRecorded(std::size_t index);
+
+    // ---- run archives (session_runs.cpp) ------------------------------------
+    // "Save Run As...": the timeline's states as a run archive (the first
+    // state, then every state held, with a frame wherever the parameters or
+    // switches changed between two steps). `replace`: an existing file that
+    // is no archive is replaced (only after the archive is written in full
+    // beside it); without it, such a file is refused.
+    void SaveRunAs(const std::string& path, bool replace = false) const;
+    // Opening a run archive: the timeline holds its frames, the last is
+    // shown with its switches and step count; all or nothing. The document's
+    // name is the archive's with the document extension, and NameFromRun is
+    // set until a command names the document.
+    // With `documentName` (a run restored after an unclean end) the
+    // document keeps that name instead.
+    void OpenRun(const std::string& path, const std::string& documentName = {});
+    // The document name was made from a run archive's: Save asks for a name.
+    bool NameFromRun = false;
 
     // ---- document commands ------------------------------------------------
     // "Open": reads the record (or the JSON form) and writes the start file
@@ -205,6 +233,8 @@ private:
     void Write(const std::string& path);
     // The record Save would write now.
     TaonsDocument Packed() const;
+    // The timeline's entry of the state now: the record and `switches`.
+    std::vector<unsigned char> TimelineEntry(const common::SwitchBytes& switches) const;
 
     // The timeline is the first recorder of every run.
     struct TimelineRecorder : StateRecorder {

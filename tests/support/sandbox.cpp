@@ -28,6 +28,7 @@ Sandbox EnterSandbox(const std::string& prefix) {
     ::setenv("XDG_CONFIG_HOME", (box.root + "/config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (box.root + "/cache").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (box.root + "/data").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (box.root + "/state").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", (box.root + "/runtime").c_str(), 1);
     ::setenv("TMPDIR", box.cwd.c_str(), 1);
     fs::current_path(box.cwd);

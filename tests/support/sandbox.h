@@ -19,7 +19,7 @@ struct Sandbox {
 };
 
 // Creates the sandbox and points HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME,
-// XDG_DATA_HOME, XDG_RUNTIME_DIR, TMPDIR and the working folder into it.
+// XDG_DATA_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR, TMPDIR and the working folder into it.
 Sandbox EnterSandbox(const std::string& prefix);
 
 // Back to the original working folder; removes the sandbox, read-only

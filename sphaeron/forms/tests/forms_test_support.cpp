@@ -26,11 +26,15 @@ namespace sphaeron::forms::testing {
 
 namespace {
 
-// The next scripted answer of a file dialog with the document filter.
+// The next scripted answer of a file dialog with the document filter (File
+// > Open: documents and runs), or the run filter for a run archive.
 std::optional<QString> Take(std::deque<std::optional<QString>>& answers, const QString& filter,
                             const QString& defaultExt, const char* which) {
-    EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
-    EXPECT_EQ(QStringLiteral("ato"), defaultExt);
+    const bool run = filter == QString::fromLatin1(kRunFilter);
+    if (!run && filter != QString::fromLatin1(kDocumentOrRunFilter)) {
+        EXPECT_EQ(QStringLiteral("Taons files (*.ato)|*.ato"), filter);
+    }
+    EXPECT_EQ(run ? QStringLiteral("atorun") : QStringLiteral("ato"), defaultExt);
     if (answers.empty()) {
         ADD_FAILURE() << which << " dialog not scripted";
         return std::nullopt;
@@ -128,6 +132,7 @@ void FormsTest::SetUp() {
     temp_ = std::make_unique<testsupport::TempDir>("sphaeron-forms");
     dir_ = temp_->Path();
     setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
     char cwd[4096];
     oldCwd_ = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
     // Titles standing in for names are written relative to the current

@@ -251,7 +251,8 @@ void Monkey::Record(char box, const std::string& text, bool known) {
 
 std::optional<QString> Monkey::Answer(const QString& filter, const QString& ext) {
     ++asked_;
-    Require(filter == QLatin1String(kDocumentFilter) && ext == QLatin1String(kDocumentExtension),
+    Require((filter == QLatin1String(kDocumentFilter) || filter == QLatin1String(kDocumentOrRunFilter)) &&
+                ext == QLatin1String(kDocumentExtension),
             "a file dialog with another filter");
     if (answers_.empty()) return std::nullopt;
     FileChoice c = answers_.front();
