@@ -212,49 +212,6 @@ ExactArithmetic::~ExactArithmetic() {
     std::fesetenv(&env_);  // the x87 control word included
 }
 
-void RunSteps(std::mutex* engine, std::mutex& busy, long long n, const std::function<void()>& step,
-              const std::function<void()>& after) {
-    constexpr auto kCheckEvery = std::chrono::milliseconds(100);
-    long long failedAt = 0;
-    std::string text;
-    PyObject* pending[3] = {nullptr, nullptr, nullptr};  // a signal handler's exception
-    {
-        py::gil_scoped_release unlocked;
-        std::unique_lock<std::mutex> running;
-        if (engine) running = std::unique_lock<std::mutex>(*engine);
-        std::unique_lock<std::mutex> held(busy);
-        ExactArithmetic exact;
-        auto lastCheck = std::chrono::steady_clock::now();
-        for (long long k = 1; k <= n; ++k) {
-            try {
-                step();
-            } catch (const common::FloatError& e) {
-                failedAt = k;
-                text = e.what();
-                break;
-            }
-            after();
-            if (k < n && std::chrono::steady_clock::now() - lastCheck > kCheckEvery) {
-                // The state is free while the interpreter lock is taken, so
-                // that no thread waits for one while holding the other.
-                held.unlock();
-                {
-                    py::gil_scoped_acquire locked;
-                    if (PyErr_CheckSignals() != 0) PyErr_Fetch(&pending[0], &pending[1], &pending[2]);
-                }
-                if (pending[0]) break;
-                held.lock();
-                lastCheck = std::chrono::steady_clock::now();
-            }
-        }
-    }
-    if (pending[0]) {
-        PyErr_Restore(pending[0], pending[1], pending[2]);
-        throw py::error_already_set();
-    }
-    if (failedAt) RaiseFloatError(text, failedAt);
-}
-
 void RunWithoutLock(std::mutex* engine, std::mutex& busy,
                     const std::function<void(const std::function<bool()>& between)>& run) {
     constexpr auto kCheckEvery = std::chrono::milliseconds(100);

@@ -77,13 +77,6 @@ private:
     std::fenv_t env_;
 };
 
-// Calls step() n times without the interpreter lock, holding `busy` (and
-// `engine` all along, when given). About every 100 ms between two steps it
-// lets `busy` go and looks for signals (Ctrl-C): their exception ends the run
-// after the step made. A FloatError of step k ends the run and is raised as
-// FloatError with the text and k. after() follows every step made.
-void RunSteps(std::mutex* engine, std::mutex& busy, long long n, const std::function<void()>& step,
-              const std::function<void()>& after);
 
 // Runs `run` without the interpreter lock, holding `busy` (and `engine` all
 // along, when given), in the exact arithmetic. `run` calls the function it
