@@ -91,15 +91,25 @@ void Render(Document& d, const std::filesystem::path& file, const std::vector<py
 // The documents' states as the frames of a movie, in order. A fault in a
 // drawing ends the movie with that partial picture, which is written, and
 // is raised after it; any other failure leaves no file.
-void RenderMovie(const std::vector<Document*>& frames, const std::filesystem::path& file, double fps,
+void RenderMovie(const py::iterable& items, const std::filesystem::path& file, double fps,
                  const std::vector<py::object>& view, py::object scale, const std::vector<py::object>& shift,
                  std::pair<int, int> size, int mode, bool stopL, bool numbers, int quality) {
 #ifdef SPHAERON_RENDER_WITH_QT
     sphaeron::picture::PictureOptions o = Options(view, scale, shift, size, mode, stopL, numbers);
     if (!(fps >= 0.1 && fps <= 1000)) throw py::value_error("fps must be 0.1 to 1000");
     if (quality < 0 || quality > 51) throw py::value_error("quality must be 0 to 51");
-    for (Document* d : frames)
-        if (!d) throw py::value_error("frames must be documents");
+    // The frame objects are held for the whole movie: an archive makes each
+    // document anew as it is read, and a pointer alone would outlive it.
+    std::vector<py::object> held;
+    std::vector<Document*> frames;
+    for (py::handle item : items) {
+        held.push_back(py::reinterpret_borrow<py::object>(item));
+        try {
+            frames.push_back(&held.back().cast<Document&>());
+        } catch (const py::cast_error&) {
+            throw py::type_error("frames must be documents");
+        }
+    }
     const std::string target = file.string();
     if (!common::IsMoviePath(target)) throw py::value_error("a movie is named .mp4, .gif or .mkv");
     common::MovieFormat format = common::MovieFormatOf(target);
@@ -135,7 +145,7 @@ void RenderMovie(const std::vector<Document*>& frames, const std::filesystem::pa
     common::CommitMovie(staging, target);
     if (fault) std::rethrow_exception(fault);
 #else
-    (void)frames, (void)file, (void)fps, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL,
+    (void)items, (void)file, (void)fps, (void)view, (void)scale, (void)shift, (void)size, (void)mode, (void)stopL,
         (void)numbers, (void)quality;
     throw std::runtime_error("render_movie needs the build with Qt");
 #endif
@@ -158,8 +168,9 @@ void BindRender(py::module_& m) {
           py::arg("scale") = py::int_(120), py::arg("shift") = std::vector<py::object>{py::int_(0), py::int_(0)},
           py::arg("size") = std::pair<int, int>{sphaeron::kDefaultFormWidth, sphaeron::kDefaultPanTop},
           py::arg("mode") = 0, py::arg("stopl") = false, py::arg("numbers") = false, py::arg("quality") = 20,
-          "Draws each document of frames as render() does and writes them as a movie through the\n"
-          "ffmpeg program (Debian package ffmpeg): path ending in .mp4 (H.264, yuv420p, quality 0 best\n"
+          "Draws each document of frames (a list of documents, or an Archive) as render() does and\n"
+          "writes them as a movie through the ffmpeg program (Debian package ffmpeg): path ending in\n"
+          ".mp4 (H.264, yuv420p, quality 0 best\n"
           "to 51 worst), .gif or .mkv (lossless FFV1). fps frames per second. A failure leaves no file.");
 }
 

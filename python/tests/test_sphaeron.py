@@ -248,6 +248,31 @@ def test_render_movie_frames_are_the_rendered_pictures(tmp_path):
     assert decoded[0] != decoded[2]
 
 
+def test_render_movie_of_an_archive_is_the_movie_of_its_frames(tmp_path):
+    import shutil
+    if not shutil.which("ffmpeg"):
+        pytest.skip("ffmpeg is not installed (Debian package ffmpeg)")
+    doc = sphaeron.load(os.path.join(EXAMPLES, "easy_square.ato"))
+    engine = sphaeron.Engine()
+    with sphaeron.Archive.create(tmp_path / "r.atorun", doc) as a:
+        for _ in range(6):
+            engine.step(doc, 5)
+            a.append(doc)
+    a = sphaeron.Archive(tmp_path / "r.atorun")
+    # Each frame the archive makes is held while the movie is written.
+    sphaeron.render_movie(a, str(tmp_path / "a.mkv"), fps=5, size=(200, 120))
+    sphaeron.render_movie([a[i] for i in range(len(a))], str(tmp_path / "l.mkv"), fps=5, size=(200, 120))
+    import subprocess
+
+    def decoded(name):
+        return subprocess.run(["ffmpeg", "-v", "error", "-i", str(tmp_path / name), "-f", "rawvideo", "-pix_fmt",
+                               "rgb24", "-"], capture_output=True, check=True).stdout
+    frames = decoded("a.mkv")
+    assert len(frames) == 7 * 200 * 120 * 3 and frames == decoded("l.mkv")
+    with pytest.raises(TypeError, match="frames must be documents"):
+        sphaeron.render_movie([doc, 3], str(tmp_path / "x.mkv"))
+
+
 def test_render_movie_without_ffmpeg_leaves_no_file(tmp_path, monkeypatch):
     monkeypatch.setenv("PATH", "/nonexistent")
     doc = sphaeron.load(os.path.join(EXAMPLES, "easy_square.ato"))
