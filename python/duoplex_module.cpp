@@ -191,11 +191,11 @@ void Step(State& st, long long n, const std::string& function, bool three, int b
 
 }  // namespace pyduoplex
 
-PYBIND11_MODULE(duoplex, m) {
-    using namespace pyduoplex;
-    m.doc() = "The planar gravon simulation of Duoplex, with the state as numpy longdouble (80-bit) arrays.";
-    pyext::RegisterErrors(m);
+namespace pyduoplex {
 
+// The class State: the record's values, the step counts and the settings
+// of a run.
+void BindState(py::module_& m) {
     py::class_<State>(m, "State",
                       "The planar state of three gravons. State() holds the start-up values.\n"
                       "Arrays read from it are snapshots (read-only); assign a whole array to change it.")
@@ -260,6 +260,16 @@ PYBIND11_MODULE(duoplex, m) {
             return "<duoplex.State " + (st.path.empty() ? std::string("(new)") : "'" + st.path + "'") + ", step " +
                    std::to_string(st.session.State().StepCount) + ">";
         });
+}
+
+}  // namespace pyduoplex
+
+PYBIND11_MODULE(duoplex, m) {
+    using namespace pyduoplex;
+    m.doc() = "The planar gravon simulation of Duoplex, with the state as numpy longdouble (80-bit) arrays.";
+    pyext::RegisterErrors(m);
+
+    BindState(m);
 
     m.def("load", &Load, py::arg("path"), py::arg("any_size") = false,
           "Reads a .grav document: a 256-byte record or its JSON form (told apart by content). A file\n"

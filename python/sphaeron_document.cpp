@@ -169,9 +169,8 @@ py::bytes ToBytes(Document& d) {
     return py::bytes(reinterpret_cast<const char*>(d.record.bytes.data()), d.record.bytes.size());
 }
 
-}  // namespace
-
-void BindDocument(py::module_& m) {
+// The class Params: the parameters of a document as a mapping.
+void BindParams(py::module_& m) {
     py::class_<Params>(m, "Params",
                        "The eighteen parameters A1 .. G3 of a document by name, as numpy.longdouble.\n"
                        "Reading and writing act on the document at once.")
@@ -188,13 +187,46 @@ void BindDocument(py::module_& m) {
         .def("values", [](const Params& p) { return py::list(p.ToDict().attr("values")()); })
         .def("items", [](const Params& p) { return py::list(p.ToDict().attr("items")()); })
         .def("__repr__", [](const Params& p) { return "Params(" + std::string(py::repr(p.ToDict())) + ")"; });
+}
 
-    py::class_<Document>(m, "Document",
+// A document's place in a run: its step counts and the switches it carries
+// as a frame of a run archive.
+void BindRunState(py::class_<Document>& document) {
+    document.def_property(
+            "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
+            [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
+            "Steps made since the document was loaded or built, as the window's counter shows them:\n"
+            "the low 32 bits of `steps` as a signed number.")
+        .def_property(
+            "steps",
+            [](Document& d) {
+                Lock lock(d.busy);
+                return sphaeron::ShownCount(d.steps) == d.state.StepCount
+                           ? d.steps
+                           : std::uint64_t{static_cast<std::uint32_t>(d.state.StepCount)};
+            },
+            [](Document& d, std::uint64_t n) {
+                Lock lock(d.busy);
+                d.steps = n;
+                d.state.StepCount = sphaeron::ShownCount(n);
+            },
+            "Steps made since the document was loaded or built, counted in 64 bits.")
+        .def_readwrite("mode", &Document::mode, "The mode of a frame of a run archive (0, 1, 2).")
+        .def_readwrite("stopl", &Document::stopL, "StopL of a frame of a run archive.")
+        .def_readwrite("cool", &Document::cool, "Cool of a frame of a run archive.");
+}
+
+}  // namespace
+
+void BindDocument(py::module_& m) {
+    BindParams(m);
+
+    py::class_<Document> document(m, "Document",
                          "A .ato document: the state of 100 taon slots, the time step and the parameters.\n"
                          "Document() is an empty one (every value 0, no taon present).\n"
                          "Arrays read from it are snapshots (read-only); assign a whole array to change\n"
-                         "the state, as loading a document does (committed, working and view copies).")
-        .def(py::init<>())
+                         "the state, as loading a document does (committed, working and view copies).");
+    document.def(py::init<>())
         .def("save", &Save, py::arg("path"),
              "Writes the 6296-byte record, keeping the padding bytes of the document read, or its\n"
              "JSON form when the name ends in .json.")
@@ -247,28 +279,6 @@ void BindDocument(py::module_& m) {
             "params", [](py::object self) { return Params{self, &self.cast<Document&>()}; },
             [](py::object self, const py::object& values) { SetParams(self.cast<Document&>(), values); },
             "The parameters A1 .. G3 by name; assigning a mapping sets the names it holds.")
-        .def_property(
-            "step_count", [](Document& d) { Lock lock(d.busy); return d.state.StepCount; },
-            [](Document& d, std::int32_t n) { Lock lock(d.busy); d.state.StepCount = n; },
-            "Steps made since the document was loaded or built, as the window's counter shows them:\n"
-            "the low 32 bits of `steps` as a signed number.")
-        .def_property(
-            "steps",
-            [](Document& d) {
-                Lock lock(d.busy);
-                return sphaeron::ShownCount(d.steps) == d.state.StepCount
-                           ? d.steps
-                           : std::uint64_t{static_cast<std::uint32_t>(d.state.StepCount)};
-            },
-            [](Document& d, std::uint64_t n) {
-                Lock lock(d.busy);
-                d.steps = n;
-                d.state.StepCount = sphaeron::ShownCount(n);
-            },
-            "Steps made since the document was loaded or built, counted in 64 bits.")
-        .def_readwrite("mode", &Document::mode, "The mode of a frame of a run archive (0, 1, 2).")
-        .def_readwrite("stopl", &Document::stopL, "StopL of a frame of a run archive.")
-        .def_readwrite("cool", &Document::cool, "Cool of a frame of a run archive.")
         .def("__repr__", [](Document& d) {
             int present = 0;
             Lock lock(d.busy);
@@ -276,6 +286,7 @@ void BindDocument(py::module_& m) {
             return "<sphaeron.Document " + (d.path.empty() ? std::string("(new)") : "'" + d.path + "'") + ", " +
                    std::to_string(present) + " taons present, step " + std::to_string(d.state.StepCount) + ">";
         });
+    BindRunState(document);
 
     m.def("load", &Load, py::arg("path"), py::arg("any_size") = false,
           "Reads a .ato document (a file of exactly 6296 bytes) or its JSON form. A file of another\n"

@@ -1,6 +1,7 @@
 #include "tools/sphaeron_run_options.h"
 
 #include <climits>
+#include <functional>
 #include <stdexcept>
 #include <strings.h>
 
@@ -84,6 +85,41 @@ void AddStructureOptions(CLI::App& app, RunOptions& o) {
         ->needs(file);
 }
 
+// A value option whose text `set` takes apart.
+CLI::Option* Value(CLI::App& app, const char* name, const char* type, const char* text,
+                   std::function<void(const std::string&)> set) {
+    return app.add_option_function<std::string>(name, std::move(set), text)->type_name(type);
+}
+
+// --png and the view it is drawn with (also used by --movie).
+void AddPictureOptions(CLI::App& app, RunOptions& o) {
+    using tools::Real;
+    using tools::Reals;
+    using tools::WholeNumber;
+    const char* picture = "Picture";
+    app.add_option("--png", o.png, "draw the final state as the window would, as PNG")->type_name("OUT.png")->group(picture);
+    Value(app, "--view", "T,P,F", "view angles in radians (step angles with --spiral)", [&](const std::string& t) {
+        std::vector<long double> v = Reals("--view", t, 3);
+        for (int k = 0; k < 3; ++k) o.view[k] = v[k];
+    })->group(picture);
+    Value(app, "--scale", "S", "pixels per length unit (120 by default)", [&](const std::string& t) { o.scale = Real("--scale", t); })
+        ->group(picture);
+    Value(app, "--shift", "X,Y", "picture offset in pixels", [&](const std::string& t) {
+        std::vector<long double> v = Reals("--shift", t, 2);
+        o.shift[0] = v[0];
+        o.shift[1] = v[1];
+    })->group(picture);
+    app.add_flag("--numbers", o.numbers, "write the taon numbers beside the taons")->group(picture);
+    Value(app, "--size", "W,H", "drawing area (725,289 by default)", [&](const std::string& t) {
+        std::size_t comma = t.find(',');
+        if (comma == std::string::npos) throw CLI::ValidationError("--size needs W,H, not '" + t + "'");
+        o.width = static_cast<int>(WholeNumber("--size", t.substr(0, comma), 1, LLONG_MAX));
+        o.height = static_cast<int>(WholeNumber("--size", t.substr(comma + 1), 1, LLONG_MAX));
+        if (o.width > 16384 || o.height > 16384) throw CLI::ValidationError("--size must be at most 16384,16384");
+    })->group(picture);
+    app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
+}
+
 }  // namespace
 
 RunOptions ParseRunOptions(int argc, char** argv) {
@@ -130,28 +166,7 @@ RunOptions ParseRunOptions(int argc, char** argv) {
           [&](const std::string& t) { o.logEvery = WholeNumber("--log-every", t, 1, LLONG_MAX); });
     AddStructureOptions(app, o);
 
-    const char* picture = "Picture";
-    app.add_option("--png", o.png, "draw the final state as the window would, as PNG")->type_name("OUT.png")->group(picture);
-    value("--view", "T,P,F", "view angles in radians (step angles with --spiral)", [&](const std::string& t) {
-        std::vector<long double> v = Reals("--view", t, 3);
-        for (int k = 0; k < 3; ++k) o.view[k] = v[k];
-    })->group(picture);
-    value("--scale", "S", "pixels per length unit (120 by default)", [&](const std::string& t) { o.scale = Real("--scale", t); })
-        ->group(picture);
-    value("--shift", "X,Y", "picture offset in pixels", [&](const std::string& t) {
-        std::vector<long double> v = Reals("--shift", t, 2);
-        o.shift[0] = v[0];
-        o.shift[1] = v[1];
-    })->group(picture);
-    app.add_flag("--numbers", o.numbers, "write the taon numbers beside the taons")->group(picture);
-    value("--size", "W,H", "drawing area (725,289 by default)", [&](const std::string& t) {
-        std::size_t comma = t.find(',');
-        if (comma == std::string::npos) throw CLI::ValidationError("--size needs W,H, not '" + t + "'");
-        o.width = static_cast<int>(WholeNumber("--size", t.substr(0, comma), 1, LLONG_MAX));
-        o.height = static_cast<int>(WholeNumber("--size", t.substr(comma + 1), 1, LLONG_MAX));
-        if (o.width > 16384 || o.height > 16384) throw CLI::ValidationError("--size must be at most 16384,16384");
-    })->group(picture);
-    app.add_flag("--spiral", o.spiral, "draw the spiral figure of the first start instead")->group(picture);
+    AddPictureOptions(app, o);
     tools::AddArchiveOptions(app, o.archive, "atorun");
     tools::AddMovieOptions(app, o.movie);
 
