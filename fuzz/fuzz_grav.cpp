@@ -1,5 +1,6 @@
 // The .grav reader: any bytes either load (and encode back to the same record
-// bit for bit) or fail with "Read beyond end of file", leaving the state and
+// bit for bit) or fail with "Read beyond end of file" (a text that starts as
+// JSON: with the JSON reader's error naming the file), leaving the state and
 // its snapshot untouched. What is loaded shows as texts that read back, and a
 // frame and a few steps over it finish or fail with one of the system's
 // texts (the unused bytes of the record choose the settings).
@@ -12,10 +13,13 @@
 #include <string>
 
 #include "common/canvas.h"
+#include "common/document_file.h"
 #include "common/errors.h"
 #include "common/fileio.h"
 #include "common/fpcheck.h"
+#include "common/json_fields.h"
 #include "common/numtext.h"
+#include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/planar_step.h"
@@ -98,17 +102,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static PlanarState state;
     state.StepCount = 7;
     const std::string before = Image(state);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const bool json = common::LooksLikeJson(text, kGravRecordSize);
     try {
         LoadDocument(path, state);
     } catch (const common::FileError& e) {
-        Check(size < kGravRecordSize && std::strcmp(e.what(), common::kReadBeyondEndText) == 0);
+        Check(!json && size < kGravRecordSize && std::strcmp(e.what(), common::kReadBeyondEndText) == 0);
+        Check(Image(state) == before);
+        return 0;
+    } catch (const common::JsonFieldError& e) {
+        // A text that starts as JSON is read as JSON; its error names the file.
+        Check(json && std::string(e.what()).rfind("'" + path + "': ", 0) == 0);
         Check(Image(state) == before);
         return 0;
     }
-    Check(size >= kGravRecordSize);
-    Check(std::memcmp(state.Snapshot.data(), data, kGravRecordSize) == 0);
+    if (json) {
+        Check(state.Snapshot == GravFromJson(text));
+    } else {
+        Check(size >= kGravRecordSize);
+        Check(std::memcmp(state.Snapshot.data(), data, kGravRecordSize) == 0);
+    }
     GravBytes again = EncodeGravRecord(RecordOfState(state));
-    Check(std::memcmp(again.data(), data, kGravRecordSize) == 0);
+    Check(again == state.Snapshot);
     Check(state.StepCount == 7 && state.Stopped);
 
     // Every value shows as a text that reads back and shows the same.
@@ -123,6 +138,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(common::FormatReal(common::ParseReal(shown, ','), ',') == shown);
         }
 
-    StepAndDraw(state, data + kUnusedOffset);
+    StepAndDraw(state, state.Snapshot.data() + kUnusedOffset);
     return 0;
 }
