@@ -40,7 +40,8 @@ public:
           encoder_(common::MovieFormatOf(o.movie.path), tools::SettingsOf(o.movie, o.width, o.height), staging) {}
 
     void Record(long long step, const TaonState& state) override {
-        if (ended_ || step % every_ != 0) return;
+        if (ended_ || (started_ && step % every_ != 0)) return;
+        started_ = true;
         try {
             picture::DrawStateScene(state, view_, switches_, image_);
         } catch (const common::AppError& e) {
@@ -64,6 +65,7 @@ private:
     QImage image_;
     std::vector<unsigned char> frame_;
     bool ended_ = false;
+    bool started_ = false;
 };
 
 }  // namespace

@@ -19,7 +19,9 @@ int DrawPng(const RunOptions& o, TaonState& state, std::string& png);
 class MovieRecorder {
 public:
     virtual ~MovieRecorder() = default;
-    // The state after `step` steps; a frame when step is a multiple of K.
+    // The state after `step` steps; a frame when step is a multiple of K,
+    // and for the first state recorded (the run's start, also when it
+    // resumes at another step).
     // A write failure throws AppError with its reason; a fault in the
     // drawing is reported on stderr, its partial picture is the last frame
     // and the movie ends there.

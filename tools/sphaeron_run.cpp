@@ -101,24 +101,29 @@ class RunWatch : public sphaeron::RunObserver {
 public:
     RunWatch(const RunOptions& o, tools::RunOutputs& outputs) : o_(o), outputs_(outputs) {}
 
-    void Open(const sphaeron::TaonState& state) {
-        // The structure log analyses step 0 and every K-th, and each XYZ frame.
+    // The outputs open with the state the run starts from, at its step (0,
+    // or the archive's step when it resumes or starts from a state of one);
+    // their later rows and frames are those of the same steps in an
+    // uninterrupted run.
+    void Open(const sphaeron::TaonState& state, long long step) {
+        startStep_ = step;
+        // The structure log analyses the start and every K-th step, and each XYZ frame.
         if (!o_.structure.empty())
             Guard(o_.structure, [&] {
                 structure_.Open(outputs_.Staging(AddOutput(outputs_, o_.structure)), o_.structureOptions,
-                                o_.structureEvery, state, 0);
+                                o_.structureEvery, state, step);
             });
         if (!o_.xyz.empty()) {
             Guard(o_.xyz, [&] {
                 xyz_.Open(outputs_.Staging(AddOutput(outputs_, o_.xyz)));
-                xyz_.Frame(state, 0, structure_.Analysis(state, 0));
+                xyz_.Frame(state, step, structure_.Analysis(state, step));
             });
         }
         if (!o_.log.empty()) Guard(o_.log, [&] { log_.Open(outputs_.Staging(AddOutput(outputs_, o_.log))); });
         if (!o_.movie.path.empty()) {
             Guard(o_.movie.path, [&] {
                 movie_ = sphaeron::StartMovie(o_, outputs_.Staging(AddOutput(outputs_, o_.movie.path)));
-                movie_->Record(0, state);
+                movie_->Record(step, state);
             });
         }
         start_ = std::chrono::steady_clock::now();
@@ -136,26 +141,28 @@ public:
         Guard(o_.structure, [&] { structure_.Committed(c.state, k); });
         if (xyz_.IsOpen() && k % o_.every == 0) Guard(o_.xyz, [&] { xyz_.Frame(c.state, k, structure_.Analysis(c.state, k)); });
         if (movie_) Guard(o_.movie.path, [&] { movie_->Record(k, c.state); });
-        progress_.Update(k);
+        progress_.Update(k - startStep_);
     }
 
     // The last row of the log (the committed state itself) and the ends of
     // the files.
     void Close(const sphaeron::TaonState& state, const sphaeron::StepSwitches& sw, long long done) {
+        const long long last = startStep_ + done;
         progress_.Done();
         if (movie_) Guard(o_.movie.path, [&] { movieCode_ = movie_->Finish(); });
         seconds_ = Seconds(start_);
         if (log_.IsOpen()) {
-            sphaeron::Observables last;
+            sphaeron::Observables observables;
             try {
-                last = sphaeron::ComputeObservables(state, sw);
+                observables = sphaeron::ComputeObservables(state, sw);
             } catch (const common::FloatError&) {
                 // As the step gives them: every field not a number.
-                last.ke = last.pe = last.e = last.px = last.py = last.pz = last.ke1 = last.ke2 = last.ke3 =
-                    std::numeric_limits<long double>::quiet_NaN();
+                observables.ke = observables.pe = observables.e = observables.px = observables.py =
+                    observables.pz = observables.ke1 = observables.ke2 = observables.ke3 =
+                        std::numeric_limits<long double>::quiet_NaN();
             }
             Guard(o_.log, [&] {
-                log_.Row(done, state.DT, last);
+                log_.Row(last, state.DT, observables);
                 log_.Close();
             });
         }
@@ -189,6 +196,7 @@ private:
     tools::ProgressLine progress_{o_.steps};
     std::chrono::steady_clock::time_point start_;
     double seconds_ = 0;
+    long long startStep_ = 0;
 };
 
 // The document of the command line (or the archive's state), with its
@@ -262,7 +270,7 @@ int main(int argc, char** argv) {
     tools::RunOutputs outputs;
     const int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
     RunWatch watch(o, outputs);
-    watch.Open(session.State);
+    watch.Open(session.State, static_cast<long long>(start.step));
     const int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
 
     sphaeron::RunSwitches sw;

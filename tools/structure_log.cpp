@@ -34,7 +34,7 @@ void StructureLog::Open(const std::string& path, const structure::StructureOptio
     file_ = std::fopen(path.c_str(), "w");
     if (!file_) common::ThrowFileError(errno);
     if (std::fprintf(file_, "%s\n", kStructureHeader) < 0) common::ThrowFileError(errno);
-    Committed(s, step);
+    WriteRow(s, step);  // the start, whatever its step
 }
 
 const structure::StructureResult* StructureLog::Analysis(const TaonState& s, long long step) {
@@ -47,7 +47,10 @@ const structure::StructureResult* StructureLog::Analysis(const TaonState& s, lon
 }
 
 void StructureLog::Committed(const TaonState& s, long long step) {
-    if (!file_ || step % every_ != 0) return;
+    if (file_ && step % every_ == 0) WriteRow(s, step);
+}
+
+void StructureLog::WriteRow(const TaonState& s, long long step) {
     std::string row = StructureRow(step, Analysis(s, step)->summary);
     if (std::fwrite(row.data(), 1, row.size(), file_) != row.size()) common::ThrowFileError(errno);
 }

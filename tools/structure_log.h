@@ -37,6 +37,8 @@ public:
     void Close();  // throws FileError
 
 private:
+    void WriteRow(const TaonState& s, long long step);
+
     std::FILE* file_ = nullptr;
     structure::StructureOptions options_;
     long long every_ = 1;

@@ -9,8 +9,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/fileio.h"
 #include "common/run_archive.h"
@@ -81,6 +84,38 @@ TEST(RunArchiveToolTest, KilledRunsResumeToTheUninterruptedState) {
             EXPECT_EQ(0, RunIn(dir.Path(), "--verify " + run + " --threads " + std::to_string(threads)));
         }
     }
+}
+
+// The rows of a CSV file by the step in their first column.
+std::map<long long, std::string> RowsByStep(const std::string& path) {
+    std::map<long long, std::string> rows;
+    std::istringstream lines(common::ReadWholeFile(path));
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line)) rows[std::stoll(line)] = line;
+    return rows;
+}
+
+TEST(RunArchiveToolTest, AResumedRunsLogsGoOnWithTheStepsOfTheUninterruptedRun) {
+    testsupport::TempDir dir("sphaeron-archive");
+    const std::string logs = " --log l.csv --structure s.csv --structure-every 4";
+    ASSERT_EQ(0, RunIn(dir.Path(), Lattice() + " --steps 12" + logs));
+    const auto log = RowsByStep(dir.Path("l.csv")), structure = RowsByStep(dir.Path("s.csv"));
+    ASSERT_EQ(0, RunIn(dir.Path(), Lattice() + " --steps 5 --archive r.atorun"));
+    ASSERT_EQ(0, RunIn(dir.Path(), "--resume r.atorun --steps 12 --log l2.csv --structure s2.csv --structure-every 4"));
+    // The energies of steps 5 to 12, as the uninterrupted run wrote them.
+    const auto log2 = RowsByStep(dir.Path("l2.csv"));
+    ASSERT_EQ(8u, log2.size());
+    for (const auto& [step, row] : log2) EXPECT_EQ(log.at(step), row) << step;
+    // The structure of the start (step 5), then of steps 8 and 12.
+    const auto structure2 = RowsByStep(dir.Path("s2.csv"));
+    ASSERT_EQ((std::vector<long long>{5, 8, 12}), [&] {
+        std::vector<long long> steps;
+        for (const auto& entry : structure2) steps.push_back(entry.first);
+        return steps;
+    }());
+    EXPECT_EQ(structure.at(8), structure2.at(8));
+    EXPECT_EQ(structure.at(12), structure2.at(12));
 }
 
 TEST(RunArchiveToolTest, AnyStepOfAnArchiveEqualsADirectRun) {
