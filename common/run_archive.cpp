@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__x86_64__)
+#include <nmmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +32,23 @@ struct Crc32cTable {
         }
     }
 };
+
+#if defined(__x86_64__)
+// The processor's own CRC-32C instruction (SSE 4.2), eight bytes at a time:
+// the same sums, an archive's frames checked at the speed they are read.
+__attribute__((target("sse4.2"))) std::uint32_t Crc32cHardware(const unsigned char* p, std::size_t size,
+                                                                std::uint32_t crc) {
+    std::uint64_t c = crc;
+    for (; size >= 8; size -= 8, p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        c = _mm_crc32_u64(c, word);
+    }
+    auto c32 = static_cast<std::uint32_t>(c);
+    for (; size > 0; --size, ++p) c32 = _mm_crc32_u8(c32, *p);
+    return c32;
+}
+#endif
 
 // ---- little-endian fields ---------------------------------------------------
 
@@ -167,8 +187,12 @@ bool LooksLikeRunArchive(const std::string& path) {
 }
 
 std::uint32_t Crc32c(const void* data, std::size_t size, std::uint32_t crc) {
-    static const Crc32cTable table;
     auto p = static_cast<const unsigned char*>(data);
+#if defined(__x86_64__)
+    static const bool hardware = __builtin_cpu_supports("sse4.2");
+    if (hardware) return ~Crc32cHardware(p, size, ~crc);
+#endif
+    static const Crc32cTable table;
     crc = ~crc;
     for (std::size_t i = 0; i < size; ++i) crc = table.t[(crc ^ p[i]) & 0xFFu] ^ (crc >> 8);
     return ~crc;

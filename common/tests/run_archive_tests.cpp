@@ -81,6 +81,27 @@ TEST(Crc32cTest, KnownValues) {
     EXPECT_EQ(Crc32c(zeros.data(), zeros.size()), 0x8A9136AAu);  // iSCSI test vectors
     EXPECT_EQ(Crc32c(ones.data(), ones.size()), 0x62A8AB43u);
     EXPECT_EQ(Crc32c("56789", 5, Crc32c("1234", 4)), 0xE3069283u);
+    std::vector<unsigned char> up(32), down(32);
+    for (int i = 0; i < 32; ++i) up[i] = static_cast<unsigned char>(i), down[i] = static_cast<unsigned char>(31 - i);
+    EXPECT_EQ(Crc32c(up.data(), up.size()), 0x46DD794Eu);
+    EXPECT_EQ(Crc32c(down.data(), down.size()), 0x113FDB5Cu);
+}
+
+TEST(Crc32cTest, EveryLengthAndAlignmentAgreesWithTheBitwiseDefinition) {
+    // Eight bytes at a time and the bytes left over must sum as bit by bit.
+    auto bitwise = [](const unsigned char* p, std::size_t n) {
+        std::uint32_t c = ~0u;
+        for (std::size_t i = 0; i < n; ++i) {
+            c ^= p[i];
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0x82F63B78u : c >> 1;
+        }
+        return ~c;
+    };
+    std::vector<unsigned char> bytes(80);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
+    for (std::size_t start = 0; start < 8; ++start)
+        for (std::size_t n = 0; start + n <= bytes.size(); ++n)
+            ASSERT_EQ(Crc32c(bytes.data() + start, n), bitwise(bytes.data() + start, n)) << start << " " << n;
 }
 
 TEST(RunArchiveTest, FramesLieAtComputedOffsetsAndStepsAreFoundByHalving) {
