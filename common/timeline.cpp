@@ -5,6 +5,14 @@
 
 namespace common {
 
+namespace {
+
+// Whether a thinning of n states keeps the one at index i: every second
+// state of the oldest half goes, counted from the first, which stays.
+bool KeptByThinning(std::size_t n, std::size_t i) { return i >= (n + 1) / 2 || i % 2 == 0; }
+
+}  // namespace
+
 Timeline::Timeline(std::size_t stateSize, std::size_t budget) : stateSize_(stateSize) { SetBudget(budget); }
 
 std::size_t Timeline::StateBytes() const {
@@ -49,6 +57,21 @@ void Timeline::Continue(const unsigned char* state, std::int64_t step) {
     Record(state, step);
 }
 
+void Timeline::Insert(const unsigned char* state, std::int64_t step) {
+    if (!Recording()) return;
+    auto byStep = [](const Entry& e, std::int64_t s) { return e.step < s; };
+    if (auto at = std::lower_bound(states_.begin(), states_.end(), step, byStep);
+        at != states_.end() && at->step == step)
+        return;
+    if (states_.size() + 1 > capacity_) Thin();
+    Entry e;
+    e.step = step;
+    e.bytes = std::make_unique<unsigned char[]>(stateSize_);
+    std::memcpy(e.bytes.get(), state, stateSize_);
+    auto at = std::lower_bound(states_.begin(), states_.end(), step, byStep);
+    shown_ = static_cast<std::size_t>(states_.insert(at, std::move(e)) - states_.begin());
+}
+
 void Timeline::Append(const unsigned char* state, std::int64_t step) {
     // The list of states grows by doubling, but never past what the budget
     // allows: its entries are counted in StateBytes.
@@ -63,16 +86,14 @@ void Timeline::Append(const unsigned char* state, std::int64_t step) {
 }
 
 void Timeline::Thin() {
-    // Every second state of the oldest half goes, counted from the first,
-    // which stays. With at least three states one goes at the least, and the
-    // newest is never in the oldest half.
+    // With at least three states one goes at the least, and the newest is
+    // never in the oldest half.
     const std::size_t n = states_.size();
     if (n < 3) return;
     // The state shown stays shown, or the one before it when it goes.
-    const std::size_t half = (n + 1) / 2;
     std::size_t kept = 0, shown = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (i >= half || i % 2 == 0) {
+        if (KeptByThinning(n, i)) {
             if (kept != i) states_[kept] = std::move(states_[i]);
             ++kept;
         }
@@ -80,6 +101,21 @@ void Timeline::Thin() {
     }
     states_.resize(kept);
     shown_ = shown;
+}
+
+std::vector<std::size_t> Timeline::HeldAfter(std::size_t n) const {
+    std::vector<std::size_t> held;
+    if (!Recording()) return held;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (held.size() + 1 > capacity_) {
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < held.size(); ++i)
+                if (KeptByThinning(held.size(), i)) held[kept++] = held[i];
+            held.resize(kept);
+        }
+        held.push_back(k);
+    }
+    return held;
 }
 
 bool Timeline::Show(std::size_t index) {

@@ -44,10 +44,19 @@ public:
     // Drops the states after the one shown, then records `state` as the
     // newest and shows it.
     void Record(const unsigned char* state, std::int64_t step);
+    // A state recomputed between two held ones: put in its place by step
+    // (the states after it stay) and shown; when the timeline is full it is
+    // thinned first. A state at a step already held is not added.
+    void Insert(const unsigned char* state, std::int64_t step);
     // At the start of a run from the state shown: drops the states after it
     // and records `state` unless it equals the state shown (step included);
     // it may differ when it was changed between runs.
     void Continue(const unsigned char* state, std::int64_t step);
+
+    // Which of n states, recorded one after another into an empty timeline
+    // of this budget, it holds afterwards (their positions, in order): a
+    // reader of a long history takes only those.
+    std::vector<std::size_t> HeldAfter(std::size_t n) const;
 
     std::size_t Count() const { return states_.size(); }
     bool Empty() const { return states_.empty(); }

@@ -56,6 +56,9 @@ TEST(Timeline, ThinningKeepsTheFirstAndTheRecentPastWithinTheBudget) {
         RecordRun(t, c.last);
         EXPECT_EQ(c.steps, Steps(t)) << "room " << c.room << ", steps to " << c.last;
         EXPECT_EQ(t.Count() - 1, t.Shown());
+        // A reader that takes only what would be held takes these states.
+        const std::vector<std::size_t> held = WithRoomFor(c.room).HeldAfter(static_cast<std::size_t>(c.last) + 1);
+        EXPECT_EQ(c.steps, std::vector<std::int64_t>(held.begin(), held.end())) << "room " << c.room;
     }
 
     // A long run: the first, the newest and the newer half stay; the bytes
@@ -70,6 +73,8 @@ TEST(Timeline, ThinningKeepsTheFirstAndTheRecentPastWithinTheBudget) {
     EXPECT_EQ(100000, steps.back());
     for (std::size_t i = 1; i < steps.size(); ++i) ASSERT_LT(steps[i - 1], steps[i]);
     for (std::size_t i = steps.size() - 500; i < steps.size(); ++i) EXPECT_EQ(steps[i - 1] + 1, steps[i]);
+    const std::vector<std::size_t> held = WithRoomFor(1000).HeldAfter(100001);
+    EXPECT_EQ(steps, std::vector<std::int64_t>(held.begin(), held.end()));
     for (std::size_t i = 0; i < t.Count(); ++i) ASSERT_EQ(StateOf(t.StepAt(i)), std::vector<unsigned char>(t.StateAt(i), t.StateAt(i) + kSize));
 
     // The default budget holds 256 MiB.

@@ -274,15 +274,23 @@ public:
     QAction* TimelineForward = nullptr;  // Alt+Right
     QAction* TimelineFirst = nullptr;    // Alt+Home
     QAction* TimelineLast = nullptr;     // Alt+End
+    QAction* TimelineStepBack = nullptr;     // Shift+Alt+Left: the step before, recomputed if not held
+    QAction* TimelineStepForward = nullptr;  // Shift+Alt+Right: the step after, likewise
     void Timeline1Click();
     void TimelineSliderChange();
     void TimelineBackClick();
     void TimelineForwardClick();
     void TimelineFirstClick();
     void TimelineLastClick();
+    void TimelineStepBackClick();
+    void TimelineStepForwardClick();
     // The recorded state at `index` as the current one, shown everywhere;
     // nothing during a run or without one.
     void ShowRecordedState(std::optional<std::size_t> index);
+    // One step from the state shown, recomputed where none is held.
+    void ShowStepNextTo(int direction);
+    // The picture, the listing, the fields and the strip after a move.
+    void ShowMovedState();
     // The strip follows the timeline.
     void ShowTimeline();
     // A new first state: a document, the start structure or edited taons
@@ -317,9 +325,10 @@ public:
     QAction* ColourByCluster = nullptr;
     void ColourByClick();
     StructureWatch& Structure() { return *structure_; }
-    // After each step of a run: the analysis when due, for the colours and
-    // the plots window.
+    // After each step of a run: the analysis when due, for the colours.
     void StructureStepDone(const CommittedStep& step);
+    // A sample of the plots window: the structure row gets the analysis of the state.
+    void StructureSampled(const TaonState& s);
     // The plots window's structure row starts anew from the state.
     void StructureRefresh();
     // The rule chosen in the plots window: remembered, and analysed anew.

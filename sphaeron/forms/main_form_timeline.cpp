@@ -2,8 +2,11 @@
 // hides the strip with the slider below the window's panels (the window
 // grows by its height, so the panels keep their sizes); Alt+Left,
 // Alt+Right, Alt+Home and Alt+End move to the state before, the state
-// after, the first and the last, with the strip shown or not. A move makes
-// the recorded state the current one; nothing moves during a run.
+// after, the first and the last, with the strip shown or not. Shift+Alt+Left
+// and Shift+Alt+Right move by one step: a step the timeline does not hold
+// (a sparse run archive, a thinned history) is recomputed exactly from the
+// state before it. A move makes the recorded state the current one;
+// nothing moves during a run.
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -28,7 +31,7 @@ void TMainForm::BuildTimeline() {
     addToolBar(Qt::BottomToolBarArea, TimelineStrip);
     TimelineStrip->hide();
     TimelineSlider = new QSlider(Qt::Horizontal, TimelineStrip);
-    TimelineSlider->setToolTip(QStringLiteral("The recorded states of the run: Alt+Left, Alt+Right, Alt+Home, Alt+End"));
+    TimelineSlider->setToolTip(QStringLiteral("The recorded states of the run: Alt+Left, Alt+Right, Alt+Home, Alt+End; one step: Shift+Alt+Left, Shift+Alt+Right"));
     TimelineStrip->addWidget(TimelineSlider);
     TimelineLabel = new QLabel(TimelineStrip);
     TimelineLabel->setMinimumWidth(TimelineLabel->fontMetrics().horizontalAdvance(QStringLiteral("Step 0000000 of 0000000 - 0000000")));
@@ -46,6 +49,8 @@ void TMainForm::BuildTimeline() {
     TimelineForward = key(Qt::ALT | Qt::Key_Right, &TMainForm::TimelineForwardClick);
     TimelineFirst = key(Qt::ALT | Qt::Key_Home, &TMainForm::TimelineFirstClick);
     TimelineLast = key(Qt::ALT | Qt::Key_End, &TMainForm::TimelineLastClick);
+    TimelineStepBack = key(Qt::SHIFT | Qt::ALT | Qt::Key_Left, &TMainForm::TimelineStepBackClick);
+    TimelineStepForward = key(Qt::SHIFT | Qt::ALT | Qt::Key_Right, &TMainForm::TimelineStepForwardClick);
     ShowTimeline();
 }
 
@@ -82,7 +87,15 @@ void TMainForm::ShowTimeline() {
 
 void TMainForm::ShowRecordedState(std::optional<std::size_t> index) {
     if (!index || runActive_ || !State().Stopped) return;
-    if (!session_.ShowRecorded(*index)) return;
+    if (session_.ShowRecorded(*index)) ShowMovedState();
+}
+
+void TMainForm::ShowStepNextTo(int direction) {
+    if (runActive_ || !State().Stopped) return;
+    if (session_.ShowStepNextTo(direction)) ShowMovedState();
+}
+
+void TMainForm::ShowMovedState() {
     ShowStepCount(State().StepCount);
     FillListing();
     ShowParameterTexts();
@@ -101,5 +114,7 @@ void TMainForm::TimelineBackClick() { ShowRecordedState(session_.Timeline.Back()
 void TMainForm::TimelineForwardClick() { ShowRecordedState(session_.Timeline.Forward()); }
 void TMainForm::TimelineFirstClick() { ShowRecordedState(session_.Timeline.First()); }
 void TMainForm::TimelineLastClick() { ShowRecordedState(session_.Timeline.Last()); }
+void TMainForm::TimelineStepBackClick() { ShowStepNextTo(-1); }
+void TMainForm::TimelineStepForwardClick() { ShowStepNextTo(+1); }
 
 }  // namespace sphaeron::forms

@@ -142,6 +142,15 @@ public:
     // slot, and the step count. False (nothing changed) when there is none.
     bool ShowRecorded(std::size_t index);
 
+    // The step next to the state shown (direction +1: after, -1: before):
+    // shown when the timeline holds it, else recomputed exactly from the
+    // state held before it (a thinned timeline, a sparse archive), put into
+    // the timeline and shown. Where the parameters differ between the two
+    // states held around it, the change lies somewhere between them and
+    // the step cannot be recomputed: the move goes to the state held next
+    // in that direction instead. False when there is none.
+    bool ShowStepNextTo(int direction);
+
     // ---- run archives (session_runs.cpp) ------------------------------------
     // "Save Run As...": the timeline's states as a run archive (the first
     // state, then every state held, with a frame wherever the parameters or

@@ -10,6 +10,7 @@
 // replays exactly unless something changed inside it, which the thinned
 // history no longer knows. A state the window took up again at its step
 // (changed between two runs) starts anew in the same way.
+#include <array>
 #include <cstring>
 #include <filesystem>
 
@@ -58,6 +59,57 @@ void WriteTimeline(const common::Timeline& t, common::RunArchiveWriter writer) {
     recorder.Finish();
 }
 
+// The last few frames read, so that a frame, the one before it and the one
+// after it are read once as the held frames are walked in order.
+class RecentFrames {
+public:
+    explicit RecentFrames(const common::RunArchive& archive) : archive_(archive) {}
+    const common::RunFrame& At(std::size_t k) {
+        for (Slot& s : slots_)
+            if (s.used && s.index == k) return s.frame;
+        Slot& s = slots_[next_];
+        next_ = (next_ + 1) % slots_.size();
+        s.frame = archive_.Frame(k);
+        s.index = k;
+        s.used = true;
+        return s.frame;
+    }
+
+private:
+    struct Slot {
+        bool used = false;
+        std::size_t index = 0;
+        common::RunFrame frame;
+    };
+    const common::RunArchive& archive_;
+    std::array<Slot, 4> slots_;
+    std::size_t next_ = 0;
+};
+
+// The frames a timeline holds of the archive, in order: those it would keep
+// of them all, where a frame written again at its step (the parameters or
+// switches changed after it) stands for the one before it.
+std::vector<std::size_t> HeldFrames(const common::Timeline& timeline, RecentFrames& frames,
+                                    std::size_t count) {
+    std::vector<std::size_t> held;
+    for (std::size_t k : timeline.HeldAfter(count)) {
+        while (k + 1 < count && frames.At(k + 1).step == frames.At(k).step) ++k;
+        if (held.empty() || held.back() != k) held.push_back(k);
+    }
+    return held;
+}
+
+// Whether two records hold the same time step and parameters: everything
+// but what a step computes.
+bool SameParameters(const unsigned char* a, const unsigned char* b) {
+    std::size_t from = 0;
+    for (const auto& [offset, length] : TaonComputedRanges()) {
+        if (std::memcmp(a + from, b + from, offset - from) != 0) return false;
+        from = offset + length;
+    }
+    return std::memcmp(a + from, b + from, kDocumentSize - from) == 0;
+}
+
 }  // namespace
 
 std::optional<std::string> RunReplaceQuestion(const std::string& path) {
@@ -96,36 +148,30 @@ void Session::OpenRun(const std::string& path, const std::string& documentName) 
     if (archive.Count() == 0) throw common::AppError("'" + path + "' holds no states");
     common::Timeline timeline(kTimelineEntrySize, Timeline.Budget());
     std::vector<unsigned char> entry(kTimelineEntrySize);
-    // Each frame goes into the timeline once the next is read: a frame
-    // written again at its step (the parameters or switches changed after
-    // it) stands for it. An entry's switches are those of the frame before.
-    common::SwitchBytes madeWith{}, pendingWith{};
-    common::RunFrame frame, pending;
-    auto keep = [&](const common::RunFrame& f, const common::SwitchBytes& with) {
-        if (!timeline.Recording()) return;
+    // Only the frames the timeline would hold after reading them all are
+    // read: a long archive is opened in the time its held states take.
+    RecentFrames frames(archive);
+    const std::size_t n = archive.Count();
+    for (std::size_t k : HeldFrames(timeline, frames, n)) {
+        // An entry's switches are those of the frame before it (the first
+        // frame's own for the first).
+        const common::RunFrame& f = frames.At(k);
         std::memcpy(entry.data(), f.record.data(), kDocumentSize);
-        std::memcpy(entry.data() + kDocumentSize, with.data(), with.size());
+        const common::RunFrame& before = frames.At(k > 0 ? k - 1 : 0);
+        DecodeSwitches(before.switches);  // refuses switches the program does not know
+        std::memcpy(entry.data() + kDocumentSize, before.switches.data(), before.switches.size());
         if (timeline.Empty())
             timeline.Restart(entry.data(), f.step);
         else
             timeline.Record(entry.data(), f.step);
-    };
-    for (std::size_t k = 0; k < archive.Count(); ++k) {
-        frame = archive.Frame(k);
-        DecodeSwitches(frame.switches);  // refuses switches the program does not know
-        if (k == 0) madeWith = frame.switches;
-        if (k > 0 && pending.step != frame.step) keep(pending, pendingWith);
-        pending = frame;
-        pendingWith = madeWith;
-        madeWith = frame.switches;
     }
-    keep(pending, pendingWith);
-    // All read: the last frame becomes the state.
-    std::memcpy(Document.bytes.data(), frame.record.data(), kDocumentSize);
+    // The last frame becomes the state.
+    const common::RunFrame last = frames.At(n - 1);
+    switches_ = DecodeSwitches(last.switches);
+    std::memcpy(Document.bytes.data(), last.record.data(), kDocumentSize);
     State.SpiralMode = false;
     DistributeDocument(Document, State);
-    SetSteps(static_cast<std::uint64_t>(frame.step));
-    switches_ = DecodeSwitches(frame.switches);
+    SetSteps(static_cast<std::uint64_t>(last.step));
     Timeline = std::move(timeline);
     if (!documentName.empty()) {
         SetDocumentName(documentName);
@@ -133,6 +179,28 @@ void Session::OpenRun(const std::string& path, const std::string& documentName) 
     }
     SetDocumentName(DocumentNameOfRun(path));
     NameFromRun = true;
+}
+
+bool Session::ShowStepNextTo(int direction) {
+    if (Timeline.Empty()) return false;
+    const std::size_t shown = Timeline.Shown();
+    const std::int64_t target = Timeline.StepAt(shown) + direction;
+    if (direction > 0 ? shown + 1 >= Timeline.Count() : shown == 0) return false;
+    const std::size_t held = direction > 0 ? shown + 1 : shown - 1;
+    // The span that holds the step: from the state before it to the one after.
+    const std::size_t from = direction > 0 ? shown : held, to = direction > 0 ? held : shown;
+    const bool between = Timeline.StepAt(from) < target && target < Timeline.StepAt(to);
+    if (!between || !SameParameters(Timeline.StateAt(from), Timeline.StateAt(to))) return ShowRecorded(held);
+    // The steps of the span were made under the switches of its later state.
+    common::SwitchBytes with{};
+    std::memcpy(with.data(), Timeline.StateAt(to) + kDocumentSize, with.size());
+    std::vector<unsigned char> entry(Timeline.StateAt(from), Timeline.StateAt(from) + kTimelineEntrySize);
+    std::vector<unsigned char> record(entry.begin(), entry.begin() + kDocumentSize);
+    TaonReplay(StepThreads()).advance(record, with, target - Timeline.StepAt(from));
+    std::copy(record.begin(), record.end(), entry.begin());
+    std::copy(with.begin(), with.end(), entry.begin() + kDocumentSize);
+    Timeline.Insert(entry.data(), target);
+    return ShowRecorded(Timeline.Shown());
 }
 
 }  // namespace sphaeron
