@@ -67,14 +67,20 @@ const TaonColouring* TMainForm::StructureColouring() {
 }
 
 void TMainForm::StructureStepDone(const CommittedStep& step) {
-    const bool plotted = Plots && Plots->isVisible();
-    if (structure_->By == ColourBy::Group && !plotted) return;
-    if (structure_->StepDone(step.state) && plotted) Plots->Structure->Add(step.state.StepCount, structure_->Result());
+    // The colours follow the run; the plots window's structure row takes
+    // its samples with the energy (StructureSampled).
+    if (structure_->By != ColourBy::Group) structure_->StepDone(step.state);
+}
+
+void TMainForm::StructureSampled(const TaonState& s) {
+    structure_->Analyse(s);
+    Plots->Structure->Add(s.StepCount, structure_->Result());
 }
 
 void TMainForm::StructureRefresh() {
     if (!Plots) return;
     TStructurePanel& panel = *Plots->Structure;
+    if (!Plots->StateSampled) Plots->StateSampled = [this](const TaonState& s) { StructureSampled(s); };
     if (!panel.RuleChanged) {
         panel.ShowRule(structure_->Options.neighbours);
         panel.RuleChanged = [this](const structure::NeighbourChoice& c) {

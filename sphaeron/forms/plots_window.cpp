@@ -21,6 +21,7 @@
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/failure.h"
 #include "sphaeron/forms/structure_charts.h"
+#include "sphaeron/forms/timed_chart_view.h"
 
 namespace sphaeron::forms {
 
@@ -76,48 +77,60 @@ std::pair<qreal, qreal> Padded(qreal lo, qreal hi) {
     return {lo - m, hi + m};
 }
 
+// The round step (1, 2 or 5 times a power of ten) that cuts a span into
+// four to ten.
+qreal RoundStep(qreal span) {
+    const qreal unit = std::pow(10.0, std::floor(std::log10(span / 4)));
+    qreal step = unit;
+    for (qreal m : {1.0, 2.0, 5.0, 10.0})
+        if (span / (m * unit) >= 4) step = m * unit;
+    return step;
+}
+
 // Ticks at round multiples (1, 2 or 5 times a power of ten) of the range,
 // four to ten of them, the range itself left as it is; whole numbers only on
 // an axis of counts. The labels get as many digits as tell the ticks apart.
 void NiceTicks(QValueAxis* axis, bool whole = false) {
     const qreal span = axis->max() - axis->min();
     if (!(span > 0) || !std::isfinite(span)) return;
-    const qreal unit = std::pow(10.0, std::floor(std::log10(span / 4)));
-    qreal step = unit;
-    for (qreal m : {1.0, 2.0, 5.0, 10.0})
-        if (span / (m * unit) >= 4) step = m * unit;
+    qreal step = RoundStep(span);
     if (whole) step = std::max<qreal>(1, std::round(step));
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    if (whole) {
-        axis->setLabelFormat(QStringLiteral("%d"));
-    } else {
+    // Each change lays the chart out anew: only what differs is set.
+    if (axis->tickType() != QValueAxis::TicksDynamic) axis->setTickType(QValueAxis::TicksDynamic);
+    if (axis->tickAnchor() != 0) axis->setTickAnchor(0);
+    if (axis->tickInterval() != step) axis->setTickInterval(step);
+    QString format = QStringLiteral("%d");
+    if (!whole) {
         const qreal largest = std::max(std::abs(axis->min()), std::abs(axis->max()));
         const int digits = std::clamp(static_cast<int>(std::ceil(std::log10(largest / step + 1))) + 1, 1, 15);
-        axis->setLabelFormat(QStringLiteral("%.%1g").arg(digits));
+        format = QStringLiteral("%.%1g").arg(digits);
     }
+    if (axis->labelFormat() != format) axis->setLabelFormat(format);
 }
 
-// A chart view that adds the time its paints take to a counter: painting
-// the charts is part of what a sample costs the run.
-class TimedChartView : public QChartView {
-public:
-    TimedChartView(QChart* chart, QWidget* parent, std::chrono::steady_clock::duration& paintTime)
-        : QChartView(chart, parent), paintTime_(paintTime) {
-        setRenderHint(QPainter::Antialiasing, true);
+// The range with its ticks; an axis that shows them already is left alone.
+// A wider range gets its wider tick step first: the axis lays out a label
+// for every tick at once, and the old step over the new range could be
+// thousands of them.
+void SetNiceRange(QValueAxis* axis, qreal lo, qreal hi, bool whole = false) {
+    if (axis->min() == lo && axis->max() == hi) {
+        NiceTicks(axis, whole);
+        return;
     }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        const auto start = std::chrono::steady_clock::now();
-        QChartView::paintEvent(event);
-        paintTime_ += std::chrono::steady_clock::now() - start;
+    if (hi - lo > 0 && std::isfinite(hi - lo)) {
+        qreal step = RoundStep(hi - lo);
+        if (whole) step = std::max<qreal>(1, std::round(step));
+        if (axis->tickType() == QValueAxis::TicksDynamic && step > axis->tickInterval()) axis->setTickInterval(step);
     }
+    axis->setRange(lo, hi);
+    NiceTicks(axis, whole);
+}
 
-private:
-    std::chrono::steady_clock::duration& paintTime_;
-};
+// The tick step NiceTicks gives a span of whole numbers.
+qreal TickStep(qreal span) {
+    if (!(span > 0) || !std::isfinite(span)) return 1;
+    return std::max<qreal>(1, std::round(RoundStep(span)));
+}
 
 QString Value(long double v) { return QString::fromLatin1(common::FormatReal(v, '.')); }
 
@@ -167,7 +180,7 @@ TPlotsWindow::TPlotsWindow(QWidget* owner, Dialogs& dialogs)
     grid->addWidget(PotentialView, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
-    Structure = new TStructurePanel(body);
+    Structure = new TStructurePanel(body, paintTime_);
     grid->addWidget(Structure, 2, 0, 1, 2);
     grid->setRowStretch(2, 1);
     setCentralWidget(body);
@@ -264,12 +277,20 @@ void TPlotsWindow::StepDone(const TaonState& s, const StepSwitches& sw, int step
         DrawEnergy();
     }
     if (!SampleDue()) return;
+    // Due without the step's energies (it fell due during the step): the
+    // next step brings them, asked for by SampleDue, and costs nothing more.
+    if (!before && sampled_ && deferred_ < 1) {
+        ++deferred_;
+        return;
+    }
+    deferred_ = 0;
     const auto now = std::chrono::steady_clock::now();
     // What the last sample cost: its paints since, and the computing below.
     auto cost = paintTime_;
     lastSample_ = now;
     sampled_ = true;
     Sample(s, sw, stepCount, before);
+    if (StateSampled) StateSampled(s);
     if (drawnKey_ != KeyOf(s, sw.Mode1)) DrawPotentials(s, sw.Mode1);
     cost += std::chrono::steady_clock::now() - now;
     paintTime_ = {};
@@ -319,6 +340,7 @@ void TPlotsWindow::RunEnded(const TaonState& s, const StepSwitches& sw, int step
     if (last_ && last_->step == stepCount) return;  // sampled there already
     const auto now = std::chrono::steady_clock::now();
     Sample(s, sw, stepCount);
+    if (StateSampled) StateSampled(s);
     timeSpent_ += std::chrono::steady_clock::now() - now;
 }
 
@@ -373,11 +395,17 @@ void TPlotsWindow::DrawEnergy() {
             x0 = std::min<qreal>(x0, cursor_->step);
             x1 = std::max<qreal>(x1, cursor_->step);
         }
-        energyX_->setRange(x0, x1 > x0 + 4 ? x1 : x0 + 4);
-        NiceTicks(energyX_, true);
+        // The step axis ends at the next tick after the last sample, and the
+        // energy axis keeps its range while the values stay well inside it,
+        // so that most samples of a run leave the axes as they are.
+        x1 = std::max(x1, x0 + 4);
+        const qreal tick = TickStep(x1 - x0);
+        SetNiceRange(energyX_, x0, x0 + std::ceil((x1 - x0) / tick) * tick, true);
         auto [y0, y1] = Padded(lo, hi);
-        energyY_->setRange(y0, y1);
-        NiceTicks(energyY_);
+        const bool inside = energyY_->min() <= y0 && y1 <= energyY_->max() &&
+                            energyY_->max() - energyY_->min() <= 2 * (y1 - y0);
+        if (!inside) std::tie(y0, y1) = Padded(y0, y1);
+        if (!inside) SetNiceRange(energyY_, y0, y1);
     }
     // The legend and the title: the state shown after a move, else the
     // last sample.
@@ -414,24 +442,23 @@ void TPlotsWindow::DrawDistances(const TaonState& s) {
     }
     bars_->replace(outline);
     limit_ = DistanceLimit(s);
-    distanceX_->setRange(0, static_cast<qreal>(limit_));
-    NiceTicks(distanceX_);
+    SetNiceRange(distanceX_, 0, static_cast<qreal>(limit_));
     const qreal yTop = std::ceil(top * 1.1);
-    distanceY_->setRange(0, yTop);
-    NiceTicks(distanceY_, true);
-    distanceChart_->setTitle(QStringLiteral("Pair distances: %1 of %2 pairs below r = %3")
-                                 .arg(h.Total())
-                                 .arg(h.Total() + h.above + h.below)
-                                 .arg(Value(limit_)));
+    SetNiceRange(distanceY_, 0, yTop, true);
+    const QString title = QStringLiteral("Pair distances: %1 of %2 pairs below r = %3")
+                              .arg(h.Total())
+                              .arg(h.Total() + h.above + h.below)
+                              .arg(Value(limit_));
+    if (distanceChart_->title() != title) distanceChart_->setTitle(title);
     for (int g = 0; g < 3; ++g) {
         const auto wells = WellPositions(s, g + 1);
         for (int k = 0; k < 5; ++k) {
             const long double w = wells[static_cast<std::size_t>(k)];
-            QLineSeries* mark = wellMarks_[static_cast<std::size_t>(g * 5 + k)];
+            QList<QPointF> points;
             if (std::isfinite(w) && w > 0 && w <= limit_)
-                mark->replace(QList<QPointF>{{static_cast<qreal>(w), 0}, {static_cast<qreal>(w), yTop}});
-            else
-                mark->clear();
+                points = {{static_cast<qreal>(w), 0}, {static_cast<qreal>(w), yTop}};
+            QLineSeries* mark = wellMarks_[static_cast<std::size_t>(g * 5 + k)];
+            if (mark->points() != points) mark->replace(points);
         }
     }
 }
@@ -463,10 +490,8 @@ void TPlotsWindow::DrawPotentials(const TaonState& s, bool mode1) {
             curves_.push_back(c);
         }
     }
-    potentialX_->setRange(0, static_cast<qreal>(limit_));
-    potentialY_->setRange(static_cast<qreal>(potentials_.yLow), static_cast<qreal>(potentials_.yHigh));
-    NiceTicks(potentialX_);
-    NiceTicks(potentialY_);
+    SetNiceRange(potentialX_, 0, static_cast<qreal>(limit_));
+    SetNiceRange(potentialY_, static_cast<qreal>(potentials_.yLow), static_cast<qreal>(potentials_.yHigh));
     potentialChart_->setTitle(mode1 ? QStringLiteral("Pair potential U(r), mode 1")
                                     : QStringLiteral("Pair potential U(r)"));
 }

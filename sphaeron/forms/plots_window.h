@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QSize>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,6 +96,10 @@ public:
     // The neighbour rule, the Structure chart and the coordination
     // histogram (fed by the main window's structure analysis).
     TStructurePanel* Structure = nullptr;
+    // Called with the state of each sample of a run and of its end, so that
+    // the structure row samples with the energy, its cost counted with the
+    // sample's.
+    std::function<void(const TaonState&)> StateSampled;
 
     // ---- handlers -------------------------------------------------------
     void SaveEnergyCsvClick();
@@ -140,6 +145,7 @@ private:
     std::optional<PotentialKey> drawnKey_;
     long double limit_ = 2;  // the distance range of both lower charts
     long sampleCount_ = 0;
+    int deferred_ = 0;  // samples put off to the next step, for its energies
     std::chrono::steady_clock::time_point lastSample_{};
     std::chrono::steady_clock::duration interval_ = kSampleInterval;
     std::chrono::steady_clock::duration paintTime_{};  // painting the charts since the last sample

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sphaeron/forms/timed_chart_view.h"
+
 namespace sphaeron::forms {
 
 namespace {
@@ -50,7 +52,8 @@ QLineSeries* AddLine(QChart* chart, QValueAxis* x, QValueAxis* y, const QString&
 
 }  // namespace
 
-TStructurePanel::TStructurePanel(QWidget* parent) : QWidget(parent) {
+TStructurePanel::TStructurePanel(QWidget* parent, std::chrono::steady_clock::duration& paintTime)
+    : QWidget(parent), paintTime_(paintTime) {
     RuleBox = new QComboBox(this);
     RuleBox->addItems({QStringLiteral("SANN"), QStringLiteral("Cutoff R"), QStringLiteral("k nearest")});
     CutoffBox = new QDoubleSpinBox(this);
@@ -98,8 +101,7 @@ void TStructurePanel::BuildStructureChart() {
     q6_ = AddLine(structureChart_, stepAxis_, q6Axis_, QStringLiteral("mean q6"), QColor(0, 255, 255));
     largest_ = AddLine(structureChart_, stepAxis_, countAxis_, QStringLiteral("largest cluster"), QColor(0, 255, 0));
     clusters_ = AddLine(structureChart_, stepAxis_, countAxis_, QStringLiteral("clusters"), QColor(255, 0, 255));
-    StructureView = new QChartView(structureChart_, this);
-    StructureView->setRenderHint(QPainter::Antialiasing, true);
+    StructureView = new TimedChartView(structureChart_, this, paintTime_);
 }
 
 void TStructurePanel::BuildCoordinationChart() {
@@ -116,7 +118,8 @@ void TStructurePanel::BuildCoordinationChart() {
     taonAxis_ = NewAxis(coordinationChart_, QStringLiteral("taons"), Qt::AlignLeft, "%d");
     barSeries_->attachAxis(taonAxis_);
     coordinationChart_->legend()->hide();
-    CoordinationView = new QChartView(coordinationChart_, this);
+    CoordinationView = new TimedChartView(coordinationChart_, this, paintTime_);
+    CoordinationView->setRenderHint(QPainter::Antialiasing, false);
 }
 
 void TStructurePanel::ShowRule(const structure::NeighbourChoice& choice) {
@@ -181,22 +184,33 @@ void TStructurePanel::DrawSeries() {
     q6_->replace(q6);
     largest_->replace(largest);
     clusters_->replace(clusters);
+    // The step axis ends at a round number of steps past the first, so that
+    // most samples of a run leave it as it is (each change lays the chart out
+    // anew).
     const qreal first = points_.empty() ? 0 : static_cast<qreal>(points_.front().step);
     const qreal last = points_.empty() ? 1 : static_cast<qreal>(points_.back().step);
-    stepAxis_->setRange(first, std::max(last, first + 1));
+    const qreal span = std::max<qreal>(last - first, 1);
+    const qreal unit = std::pow(10.0, std::floor(std::log10(span)));
+    const qreal end = first + std::ceil(span / unit) * unit;
+    if (stepAxis_->min() != first || stepAxis_->max() != end) stepAxis_->setRange(first, end);
 
-    QStringList categories;
-    QList<qreal> counts;
     int top = 1;
-    for (std::size_t c = 0; c < histogram_.size(); ++c) {
-        categories.append(QString::number(c));
-        counts.append(histogram_[c]);
-        top = std::max(top, histogram_[c]);
+    for (int n : histogram_) top = std::max(top, n);
+    if (bars_->count() == static_cast<qsizetype>(histogram_.size())) {
+        for (std::size_t c = 0; c < histogram_.size(); ++c)
+            if (bars_->at(static_cast<qsizetype>(c)) != histogram_[c]) bars_->replace(static_cast<qsizetype>(c), histogram_[c]);
+    } else {
+        QStringList categories;
+        QList<qreal> counts;
+        for (std::size_t c = 0; c < histogram_.size(); ++c) {
+            categories.append(QString::number(c));
+            counts.append(histogram_[c]);
+        }
+        bars_->remove(0, bars_->count());
+        bars_->append(counts);
+        coordinationAxis_->setCategories(categories);
     }
-    bars_->remove(0, bars_->count());
-    bars_->append(counts);
-    coordinationAxis_->setCategories(categories);
-    taonAxis_->setRange(0, top);
+    if (taonAxis_->max() != top) taonAxis_->setRange(0, top);
 }
 
 }  // namespace sphaeron::forms

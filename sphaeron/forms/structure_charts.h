@@ -4,6 +4,7 @@
 // number of clusters against the step) and the histogram of the
 // coordination numbers of the latest analysis.
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -27,7 +28,9 @@ public:
     // Points kept per series; beyond it every second one is let go.
     static constexpr int kMaxPoints = 4000;
 
-    explicit TStructurePanel(QWidget* parent);
+    // The paints of its charts add to `paintTime` (what the plots' samples
+    // cost the run).
+    TStructurePanel(QWidget* parent, std::chrono::steady_clock::duration& paintTime);
 
     // ---- controls -------------------------------------------------------
     QComboBox* RuleBox = nullptr;         // "SANN", "Cutoff R", "k nearest"
@@ -64,6 +67,7 @@ private:
     void BuildCoordinationChart();
     void DrawSeries();
 
+    std::chrono::steady_clock::duration& paintTime_;
     bool showing_ = false;  // ShowRule is setting the controls
     std::vector<Point> points_;
     std::vector<int> histogram_;
