@@ -173,9 +173,9 @@ char TMainForm::Separator() { return common::qt::DecimalSeparator(); }
 
 Picture TMainForm::CurrentPicture() {
     SceneSwitches sw;
-    sw.StopL = StopL->isChecked();
-    sw.RB1 = RB1->isChecked();
-    sw.RB2 = RB2->isChecked();
+    sw.stopL = StopL->isChecked();
+    sw.shelloscope = RB1->isChecked();
+    sw.libration = RB2->isChecked();
     sw.DecimalSeparator = Separator();
     sw.Colouring = StructureColouring();
     sw.ShellFields = [this] {
