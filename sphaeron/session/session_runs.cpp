@@ -71,16 +71,16 @@ std::optional<std::string> RunReplaceQuestion(const std::string& path) {
 }
 
 void Session::SaveRunAs(const std::string& path, bool replace) const {
-    if (Timeline.Empty()) return;
+    if (timeline_.Empty()) return;
     std::error_code ec;
     if (!replace || !std::filesystem::is_regular_file(path, ec) || common::LooksLikeRunArchive(path)) {
-        WriteTimeline(Timeline, common::RunArchiveWriter::Create(path, kTaonRunKind));
+        WriteTimeline(timeline_, common::RunArchiveWriter::Create(path, kTaonRunKind));
         return;
     }
     // The file that is no archive goes only once the archive is complete.
     const std::string part = path + ".part";
     try {
-        WriteTimeline(Timeline, common::RunArchiveWriter::Create(part, kTaonRunKind));
+        WriteTimeline(timeline_, common::RunArchiveWriter::Create(part, kTaonRunKind));
         std::filesystem::rename(part, path);
     } catch (const std::filesystem::filesystem_error& e) {
         std::filesystem::remove(part, ec);
@@ -94,7 +94,7 @@ void Session::SaveRunAs(const std::string& path, bool replace) const {
 void Session::OpenRun(const std::string& path, const std::string& documentName) {
     const common::RunArchive archive(path, kTaonRunKind);
     if (archive.Count() == 0) throw common::AppError("'" + path + "' holds no states");
-    common::Timeline timeline(kTimelineEntrySize, Timeline.Budget());
+    common::Timeline timeline(kTimelineEntrySize, timeline_.Budget());
     std::vector<unsigned char> entry(kTimelineEntrySize);
     // Each frame goes into the timeline once the next is read: a frame
     // written again at its step (the parameters or switches changed after
@@ -121,18 +121,18 @@ void Session::OpenRun(const std::string& path, const std::string& documentName) 
     }
     keep(pending, pendingWith);
     // All read: the last frame becomes the state.
-    std::memcpy(Document.bytes.data(), frame.record.data(), kDocumentSize);
-    State.SpiralMode = false;
-    DistributeDocument(Document, State);
+    std::memcpy(document_.bytes.data(), frame.record.data(), kDocumentSize);
+    state_.SpiralMode = false;
+    DistributeDocument(document_, state_);
     SetSteps(static_cast<std::uint64_t>(frame.step));
     switches_ = DecodeSwitches(frame.switches);
-    Timeline = std::move(timeline);
+    timeline_ = std::move(timeline);
     if (!documentName.empty()) {
         SetDocumentName(documentName);
         return;
     }
     SetDocumentName(DocumentNameOfRun(path));
-    NameFromRun = true;
+    nameFromRun_ = true;
 }
 
 }  // namespace sphaeron
