@@ -207,6 +207,32 @@ TEST_F(SessionTest, FieldTextsAreStoredUpToTheFirstBadOne) {
     EXPECT_EQ("7", s_.ParameterTexts(',')[1]);
 }
 
+TEST_F(SessionTest, ARecordTakenAsTheDocumentLeavesNamesAndCountAndPacksBackToItself) {
+    SessionTestAccess::DocumentName(s_) = "name";
+    s_.SetSteps(7);
+    int nameShown = 0;
+    s_.OnDocumentNameSet([&] { ++nameShown; });
+    TaonsDocument record;
+    std::copy(doc_.begin(), doc_.end(), record.bytes.begin());
+    s_.UseRecord(record);
+    EXPECT_EQ(0.5L, s_.State().DT);
+    EXPECT_EQ(6.0L, s_.State().NewUz[1]);
+    EXPECT_FALSE(s_.State().Present(2));
+    EXPECT_EQ("name", s_.DocumentName());
+    EXPECT_EQ(0, nameShown);
+    EXPECT_EQ(7u, s_.Steps());
+    EXPECT_EQ(record.bytes, s_.Packed().bytes);
+
+    // A parameter set acts on the state; the buffer keeps the record read
+    // until a save packs the state into it.
+    s_.SetParameter(0, 0.25L);
+    TaonState packed, buffer;
+    DistributeDocument(s_.Packed(), packed);
+    DistributeDocument(s_.Document(), buffer);
+    EXPECT_EQ(0.25L, packed.DT);
+    EXPECT_EQ(0.5L, buffer.DT);
+}
+
 TEST_F(SessionTest, ReplaceQuestionForFilesThatAreNoDocument) {
     Put(Path("README.md"), std::string(11372, 'x'));
     Put(Path("one"), "x");
