@@ -107,7 +107,7 @@ void BM_OpenRunIntoTimeline(benchmark::State& st) {
     for (auto _ : st) {
         sphaeron::Session session;
         session.OpenRun(path);
-        benchmark::DoNotOptimize(session.Timeline.Count());
+        benchmark::DoNotOptimize(session.Timeline().Count());
     }
     st.counters["MiB"] = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
     std::filesystem::remove(path);

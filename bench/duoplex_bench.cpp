@@ -41,10 +41,10 @@ void BM_BareStep(benchmark::State& state) {
 BENCHMARK(BM_BareStep);
 
 struct Controls : duoplex::SceneControls {
-    bool Sc1Checked() const override { return true; }
+    bool DoubleScale() const override { return true; }
     bool TwoGravonsChecked() const override { return true; }
     FunctionChoice Function() const override { return FunctionChoice::F_PES; }
-    std::string AText(int k) const override { return k == 3 ? "0" : "1"; }
+    std::string TypedA(int k) const override { return k == 3 ? "0" : "1"; }
     void ShowLiveValue(duoplex::Field, int, const std::string&) override {}
     char DecimalSeparator() const override { return ','; }
 };

@@ -60,11 +60,11 @@ void BM_WindowRun(benchmark::State& st) {
     ScratchConfig config;
     sphaeron::forms::SphaeronProgram program(*consoleDialogs);
     program.Data.SetStepThreads(static_cast<int>(st.range(0)));
-    if (st.range(2) == 0) program.Data.Timeline.SetBudget(0);
+    if (st.range(2) == 0) program.Data.SetTimelineBudget(0);
     sphaeron::forms::TMainForm& form = *program.MainForm;
     form.show();
     QApplication::processEvents();
-    if (form.Data().State.SpiralMode || !form.ShowList->isChecked()) {
+    if (form.Data().State().SpiralMode || !form.ShowList->isChecked()) {
         st.SkipWithError("the lattice example did not load");
         return;
     }
@@ -78,19 +78,19 @@ void BM_WindowRun(benchmark::State& st) {
     QTimer stopper;
     stopper.setInterval(0);
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (!form.Data().State.Stopped && form.Data().State.StepCount >= target) form.Go->click();
+        if (!form.Data().State().Stopped && form.Data().State().StepCount >= target) form.Go->click();
     });
     stopper.start();
     long steps = 0;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : st) {
-        int first = form.Data().State.StepCount;
+        int first = form.Data().State().StepCount;
         target = first + kStepsPerRun;
         form.Go->click();  // returns when the run has ended
-        steps += form.Data().State.StepCount - first;
+        steps += form.Data().State().StepCount - first;
     }
     st.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
-    st.counters["states held"] = static_cast<double>(form.Data().Timeline.Count());
+    st.counters["states held"] = static_cast<double>(form.Data().Timeline().Count());
     if (form.Plots) {
         // The share of the run the plots window took, as it measures itself.
         const auto runs = std::chrono::steady_clock::now() - started;
@@ -119,14 +119,14 @@ void BM_WindowStructureRun(benchmark::State& st) {
     QTimer stopper;
     stopper.setInterval(0);
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (!form.Data().State.Stopped && form.Data().State.StepCount >= target) form.Go->click();
+        if (!form.Data().State().Stopped && form.Data().State().StepCount >= target) form.Go->click();
     });
     stopper.start();
     const long analysesBefore = form.Structure().AnalysisCount();
     const auto spentBefore = form.Structure().TimeSpent();
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : st) {
-        target = form.Data().State.StepCount + kStepsPerRun;
+        target = form.Data().State().StepCount + kStepsPerRun;
         form.Go->click();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -139,12 +139,14 @@ void BM_WindowStructureRun(benchmark::State& st) {
 // The same run loop without a window, as the headless runner makes it.
 void BM_HeadlessRun(benchmark::State& st) {
     sphaeron::Session session(static_cast<int>(st.range(0)));
-    session.Timeline.SetBudget(0);
-    sphaeron::LoadDocument(LatticePath(), session.Document, session.State);
+    session.SetTimelineBudget(0);
+    sphaeron::TaonsDocument record = session.Document();
+    sphaeron::ReadDocument(LatticePath(), record);
+    session.UseRecord(record);
     long steps = 0;
     for (auto _ : st) {
         steps += static_cast<long>(session.Run(kStepsPerRun).steps);
-        benchmark::DoNotOptimize(session.State.X[1]);
+        benchmark::DoNotOptimize(session.State().X[1]);
     }
     st.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
 }

@@ -49,10 +49,10 @@ struct Controls : SceneControls {
     bool sc1 = true, two = true;
     FunctionChoice function = FunctionChoice::F_PE;
     std::string a[4];
-    bool Sc1Checked() const override { return sc1; }
+    bool DoubleScale() const override { return sc1; }
     bool TwoGravonsChecked() const override { return two; }
     FunctionChoice Function() const override { return function; }
-    std::string AText(int k) const override { return a[k]; }
+    std::string TypedA(int k) const override { return a[k]; }
     void ShowLiveValue(Field, int, const std::string&) override {}
     char DecimalSeparator() const override { return ','; }
 };

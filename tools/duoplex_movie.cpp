@@ -7,7 +7,7 @@
 
 namespace duoplex {
 
-std::string MovieRecorder::Controls::AText(int k) const { return common::FormatReal(state->A[k], '.'); }
+std::string MovieRecorder::Controls::TypedA(int k) const { return common::FormatReal(state->A[k], '.'); }
 
 MovieRecorder::MovieRecorder(const tools::MovieOptions& movie, FunctionChoice function, bool twoGravons,
                              const std::string& staging)

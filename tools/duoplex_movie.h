@@ -40,10 +40,10 @@ private:
         FunctionChoice function = FunctionChoice::F_PE;
         bool two = true;
         const PlanarState* state = nullptr;
-        bool Sc1Checked() const override { return true; }
+        bool DoubleScale() const override { return true; }
         bool TwoGravonsChecked() const override { return two; }
         FunctionChoice Function() const override { return function; }
-        std::string AText(int k) const override;
+        std::string TypedA(int k) const override;
         void ShowLiveValue(Field, int, const std::string&) override {}
         char DecimalSeparator() const override { return '.'; }
     };

@@ -204,17 +204,18 @@ private:
 // output.
 sphaeron::RunStart LoadDocument(RunOptions& o, sphaeron::Session& session) {
     sphaeron::RunStart start;
+    sphaeron::TaonsDocument record = session.Document();
     try {
-        start = sphaeron::ReadRunStart(o, session.Document);
+        start = sphaeron::ReadRunStart(o, record);
     } catch (const common::AppError& e) {
         Fail(e.what());
     }
     session.SetSteps(static_cast<std::uint64_t>(start.step));
     for (const auto& [index, text] : o.sets)
-        common::ParseExactText(text, &session.Document.bytes[sphaeron::kParamsOffset +
-                                                             static_cast<std::size_t>(index) * common::kExtSize]);
-    sphaeron::DistributeDocument(session.Document, session.State);
-    if (o.haveDt) session.State.DT = o.dt;
+        common::ParseExactText(text, &record.bytes[sphaeron::kParamsOffset +
+                                                   static_cast<std::size_t>(index) * common::kExtSize]);
+    session.UseRecord(record);
+    if (o.haveDt) session.SetParameter(0, o.dt);  // DT
     return start;
 }
 
@@ -224,8 +225,7 @@ sphaeron::RunStart LoadDocument(RunOptions& o, sphaeron::Session& session) {
 int WriteResults(const RunOptions& o, sphaeron::Session& session, tools::RunOutputs& outputs, int outId, int pngId) {
     if (outId >= 0) {
         try {
-            sphaeron::PackDocument(session.State, session.Document);
-            const sphaeron::TaonsDocument& doc = session.Document;
+            const sphaeron::TaonsDocument doc = session.Packed();
             outputs.Write(outId, sphaeron::IsJsonPath(o.out) ? sphaeron::AtoToJson(doc)
                                                           : std::string(doc.bytes.begin(), doc.bytes.end()));
         } catch (const common::AppError& e) {
@@ -236,7 +236,8 @@ int WriteResults(const RunOptions& o, sphaeron::Session& session, tools::RunOutp
     int code = 0;
     if (pngId >= 0) {
         std::string png;
-        code = sphaeron::DrawPng(o, session.State, png);
+        sphaeron::TaonState state = session.State();  // the picture of a document leaves it as it is
+        code = sphaeron::DrawPng(o, state, png);
         if (code == 2) {
             outputs.Discard();
             return 2;
@@ -264,13 +265,13 @@ int main(int argc, char** argv) {
     if (auto code = sphaeron::ArchiveCommand(o)) return *code;
 
     sphaeron::Session session(o.threads);
-    session.Timeline.SetBudget(0);  // a headless run keeps no history
+    session.SetTimelineBudget(0);  // a headless run keeps no history
     const sphaeron::RunStart start = LoadDocument(o, session);
 
     tools::RunOutputs outputs;
     const int outId = o.out.empty() ? -1 : AddOutput(outputs, o.out);
     RunWatch watch(o, outputs);
-    watch.Open(session.State, static_cast<long long>(start.step));
+    watch.Open(session.State(), static_cast<long long>(start.step));
     const int pngId = o.png.empty() ? -1 : AddOutput(outputs, o.png);
 
     sphaeron::RunSwitches sw;
@@ -281,7 +282,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<sphaeron::RunArchiveRecorder> archive;
     sphaeron::RunResult result;
     try {
-        archive = sphaeron::StartRunArchive(o, start, session.State, session.Document);
+        archive = sphaeron::StartRunArchive(o, start, session.State(), session.Document());
         if (archive) session.AddRecorder(archive.get());
         result = session.Run(static_cast<std::uint64_t>(o.steps), &watch);
         if (archive) archive->Finish();
@@ -296,7 +297,7 @@ int main(int argc, char** argv) {
         exitCode = 3;
     }
     const auto done = static_cast<long long>(result.steps);
-    watch.Close(session.State, sw.Step(), done);
+    watch.Close(session.State(), sw.Step(), done);
     if (exitCode == 0) exitCode = watch.MovieCode();
     const double seconds = watch.Elapsed();
     std::printf("steps %lld, seconds %.3f, steps per second %.1f\n", done, seconds,

@@ -118,7 +118,7 @@ void Marker(common::Canvas& c, std::int64_t px, std::int64_t py, common::Rgb col
 
 }  // namespace
 
-int PixelScale(bool sc1) { return sc1 ? 52 : 26; }
+int PixelScale(bool doubleScale) { return doubleScale ? 52 : 26; }
 
 void ClearCanvas(common::Canvas& canvas) {
     canvas.SetPenColor(common::kBlack);
@@ -131,11 +131,11 @@ void DrawScene(PlanarState& s, common::Canvas& canvas, SceneControls& controls) 
     for (int k = 1; k <= kGravons; ++k) {
         const bool two = controls.TwoGravonsChecked();
         const FunctionChoice f = controls.Function();
-        const long double scale = PixelScale(controls.Sc1Checked());
+        const long double scale = PixelScale(controls.DoubleScale());
         std::int64_t nx = RoundChecked([&] { return s.X[k] * scale; });
         std::int64_t ny = RoundChecked([&] { return scale * s.Y[k]; });
 
-        for (int g = 1; g <= kGravons; ++g) s.A[g] = common::ParseReal(controls.AText(g), sep);
+        for (int g = 1; g <= kGravons; ++g) s.A[g] = common::ParseReal(controls.TypedA(g), sep);
 
         if (two) {
             controls.ShowLiveValue(Field::A, 3, common::FormatReal(s.A[3], sep));

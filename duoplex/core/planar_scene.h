@@ -23,18 +23,21 @@ constexpr int kClientHeight = 526;
 class SceneControls {
 public:
     virtual ~SceneControls() = default;
-    virtual bool Sc1Checked() const = 0;
+    // The close view (Sc1, a field 5 units across each way): twice the
+    // pixels per length unit of the wide one (Sc2, 10 units).
+    virtual bool DoubleScale() const = 0;
     virtual bool TwoGravonsChecked() const = 0;
     virtual FunctionChoice Function() const = 0;
-    // The text of `EditA1`..`EditA3`.
-    virtual std::string AText(int k) const = 0;
+    // A of gravon k as typed (the text of `EditA1`..`EditA3`); each frame
+    // reads it.
+    virtual std::string TypedA(int k) const = 0;
     // Shows a live value in an edit (A3, X3, Y1 and Y2 in two-gravon mode).
     virtual void ShowLiveValue(Field f, int k, const std::string& text) = 0;
     virtual char DecimalSeparator() const = 0;
 };
 
-// 52 pixels per length unit with `Sc1` checked, else 26.
-int PixelScale(bool sc1);
+// 52 pixels per length unit on the double scale (`Sc1` checked), else 26.
+int PixelScale(bool doubleScale);
 
 // Blacks out the drawing field. The last drawn places are kept.
 void ClearCanvas(common::Canvas& canvas);

@@ -375,7 +375,7 @@ QRadioButton* TMainForm::FunctionButton(FunctionChoice f) const {
     return F_PE;
 }
 
-bool TMainForm::Sc1Checked() const { return Sc1->isChecked(); }
+bool TMainForm::DoubleScale() const { return Sc1->isChecked(); }
 bool TMainForm::TwoGravonsChecked() const { return TwoGravons->isChecked(); }
 
 FunctionChoice TMainForm::Function() const {
@@ -384,7 +384,7 @@ FunctionChoice TMainForm::Function() const {
     return FunctionChoice::F_PE;
 }
 
-std::string TMainForm::AText(int k) const { return Edit(Field::A, k)->text().toStdString(); }
+std::string TMainForm::TypedA(int k) const { return Edit(Field::A, k)->text().toStdString(); }
 
 void TMainForm::ShowLiveValue(duoplex::Field f, int k, const std::string& text) {
     QString t = QString::fromStdString(text);

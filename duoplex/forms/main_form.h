@@ -150,10 +150,10 @@ private:
     }
 
     // SceneControls
-    bool Sc1Checked() const override;
+    bool DoubleScale() const override;
     bool TwoGravonsChecked() const override;
     FunctionChoice Function() const override;
-    std::string AText(int k) const override;
+    std::string TypedA(int k) const override;
     void ShowLiveValue(duoplex::Field f, int k, const std::string& text) override;
     char DecimalSeparator() const override { return separator_; }
 

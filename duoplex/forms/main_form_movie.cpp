@@ -27,10 +27,10 @@ public:
     char separator = ',';
     const PlanarState* state = nullptr;
 
-    bool Sc1Checked() const override { return sc1; }
+    bool DoubleScale() const override { return sc1; }
     bool TwoGravonsChecked() const override { return two; }
     FunctionChoice Function() const override { return function; }
-    std::string AText(int k) const override { return common::FormatReal(state->A[k], separator); }
+    std::string TypedA(int k) const override { return common::FormatReal(state->A[k], separator); }
     void ShowLiveValue(Field, int, const std::string&) override {}
     char DecimalSeparator() const override { return separator; }
 };
@@ -57,7 +57,7 @@ void TMainForm::ExportMovie1Click() {
     if (!name) return;
 
     ExportControls controls;
-    controls.sc1 = Sc1Checked();
+    controls.sc1 = DoubleScale();
     controls.two = TwoGravonsChecked();
     controls.function = Function();
     controls.separator = separator_;

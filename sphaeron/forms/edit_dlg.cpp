@@ -49,12 +49,12 @@ void TEditDlg::SelectRow(int k) {
 void TEditDlg::FillGravonGrid() {
     const bool vel = DialogListVelocities;
     Grid->SetCell(0, 0, vel ? QStringLiteral("Velo") : QStringLiteral("Gravons"));
-    Grid->ShowListing(MakeListing(session_.State, vel, TMainForm::Separator()), kMaxTaons);
+    Grid->ShowListing(MakeListing(session_.State(), vel, TMainForm::Separator()), kMaxTaons);
     GridCorner->setText(Grid->Cell(0, 0));
 }
 
 void TEditDlg::ShowGravon() {
-    const TaonState& s = session_.State;
+    const TaonState& s = session_.State();
     const int k = CurrentRow();
     NumberOfTaon->setText(QString::number(k));
     Show(EditX, s.X[k]);
@@ -103,10 +103,10 @@ bool TEditDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TEditDlg::FormPaint() {
-    EditFileName->setText(common::qt::DisplayPath(session_.DocumentName));
+    EditFileName->setText(common::qt::DisplayPath(session_.DocumentName()));
     ShowGravon();
     for (int i = 0; i < kParameterCount; ++i)
-        Show(ParameterFields[static_cast<std::size_t>(i)], *ParameterField(session_.State, i));
+        Show(ParameterFields[static_cast<std::size_t>(i)], *ParameterField(session_.State(), i));
     FillGravonGrid();
 }
 

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     const common::WindowArguments args = common::ReadWindowArguments(argc, argv, line);
     const std::optional<std::string>& document = args.document;
     SphaeronProgram program(dialogs, document.has_value());
-    program.Data.Timeline.SetBudget(args.timelineBytes);
+    program.Data.SetTimelineBudget(args.timelineBytes);
     program.MainForm->ShowTimeline();
     // The step gives the same results on any number of threads.
     program.Data.SetStepThreads(std::clamp(QThread::idealThreadCount(), 1, 4));

@@ -78,7 +78,7 @@ void TMainForm::FormCreate() {
 // Window events
 
 void TMainForm::FormPaint() {
-    UpdateCenter(session_.View, width(), PanTop());
+    session_.CenterView(width(), PanTop());
     if (State().SpiralMode) {
         DrawFigureScene();
     } else {
@@ -89,7 +89,7 @@ void TMainForm::FormPaint() {
 
 void TMainForm::FormResize() {
     ArrangeControls();
-    UpdateCenter(session_.View, width(), PanTop());
+    session_.CenterView(width(), PanTop());
     ResizeLayout lay = ComputeResizeLayout(Panel1->x(), PageControl->height());
     FName->resize(lay.FNameWidth, FName->height());
     Comment->resize(lay.CommentWidth, lay.CommentHeight);
@@ -103,11 +103,11 @@ void TMainForm::FormResize() {
 }
 
 void TMainForm::FormMouseDown(Qt::MouseButton button, int x, int y) {
-    StartDrag(session_.Controls, ButtonOf(button), x, y);
+    session_.StartDrag(ButtonOf(button), x, y);
 }
 
 void TMainForm::FormMouseUp(Qt::MouseButton button, int x, int y) {
-    ViewCommand([&](Picture& p) { EndDrag(session_.Controls, p, ButtonOf(button), x, y); });
+    ViewCommand([&](Picture& p) { session_.EndDrag(p, ButtonOf(button), x, y); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -128,7 +128,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     if (runActive_) {
         // A run is going on: end it first; the window closes once the run
         // loop has returned.
-        State().Stopped = true;
+        session_.RequestStop();
         ShowRunLook(false);
         closeAfterRun_ = true;
         event->ignore();
@@ -173,9 +173,9 @@ char TMainForm::Separator() { return common::qt::DecimalSeparator(); }
 
 Picture TMainForm::CurrentPicture() {
     SceneSwitches sw;
-    sw.StopL = StopL->isChecked();
-    sw.RB1 = RB1->isChecked();
-    sw.RB2 = RB2->isChecked();
+    sw.stopL = StopL->isChecked();
+    sw.shelloscope = RB1->isChecked();
+    sw.libration = RB2->isChecked();
     sw.DecimalSeparator = Separator();
     sw.Colouring = StructureColouring();
     sw.ShellFields = [this] {
@@ -185,7 +185,7 @@ Picture TMainForm::CurrentPicture() {
         return t;
     };
     canvas_.Bind();
-    return Picture{session_.State, session_.View, canvas_, std::move(sw)};
+    return session_.PictureOn(canvas_, std::move(sw));
 }
 
 void TMainForm::ViewCommand(const std::function<void(Picture&)>& command) {
@@ -195,7 +195,7 @@ void TMainForm::ViewCommand(const std::function<void(Picture&)>& command) {
 }
 
 void TMainForm::ViewCommand(void (*command)(const ViewControls&, Picture&)) {
-    ViewCommand([this, command](Picture& p) { command(session_.Controls, p); });
+    ViewCommand([this, command](Picture& p) { command(session_.Controls(), p); });
 }
 
 void TMainForm::DrawTaonScene() { ViewCommand([](Picture& p) { sphaeron::DrawTaonScene(p); }); }
@@ -216,7 +216,7 @@ void TMainForm::ShowRunLook(bool running) {
     for (QAction* a : {Images->menuAction(), Daons1, Spiral1}) a->setEnabled(!running);
     Null00->setEnabled(!running);
     if (running) ShowNull00(QStringLiteral("0"));
-    TimelineSlider->setEnabled(!running && session_.Timeline.Count() > 1);
+    TimelineSlider->setEnabled(!running && session_.Timeline().Count() > 1);
 }
 
 void TMainForm::ShowNull00(const QString& caption) {
@@ -238,10 +238,10 @@ void TMainForm::FillListing() {
     Listing->ShowListing(MakeListing(s, s.ListVelocities, Separator()), std::min<int>(s.TaonCount, kMaxTaons));
 }
 
-void TMainForm::LTimeDblClick() { State().TimeDisplayOn = !State().TimeDisplayOn; }
+void TMainForm::LTimeDblClick() { session_.ToggleTimeDisplay(); }
 
 void TMainForm::DaonsTableDblClick() {
-    State().ListVelocities = !State().ListVelocities;
+    session_.ToggleListVelocities();
     FillListing();
 }
 // ---------------------------------------------------------------------------
@@ -269,9 +269,9 @@ void TMainForm::ShowNumbersOfPointsClick() {
     });
 }
 
-void TMainForm::TrackBarChange() { SetAmplitude(session_.Controls, TrackBar->value()); }
+void TMainForm::TrackBarChange() { session_.SetAmplitude(TrackBar->value()); }
 
-void TMainForm::ShowSpinClick() { ShowSpin->setChecked(ToggleSpin(session_.Controls, ShowSpin->isChecked())); }
+void TMainForm::ShowSpinClick() { ShowSpin->setChecked(session_.ToggleSpin(ShowSpin->isChecked())); }
 
 void TMainForm::Spiral1Click() {
     ViewCommand([this](Picture& p) {

@@ -224,7 +224,7 @@ public:
 
     // ---- helpers the handlers share ---------------------------------------
     Session& Data() { return session_; }
-    TaonState& State() { return session_.State; }
+    const TaonState& State() const { return session_.State(); }
     // The decimal separator of the user's locale.
     static char Separator();
     // The picture of the moment: state, view, canvas and the switches.

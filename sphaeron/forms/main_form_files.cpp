@@ -49,7 +49,7 @@ bool MayReplace(common::qt::Dialogs& dialogs, QWidget* parent, const std::string
 // ---------------------------------------------------------------------------
 // Documents
 
-void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(session_.DocumentName)); }
+void TMainForm::ShowDocumentName() { FName->setText(common::qt::DisplayPath(session_.DocumentName())); }
 
 void TMainForm::FillParameterFields() {
     ShowParameterTexts();
@@ -106,11 +106,11 @@ void TMainForm::OpenDocument(const std::string& path) {
 
 void TMainForm::Save1Click() {
     // A run's state has no document yet: Save asks for its name.
-    if (session_.NameFromRun) {
+    if (session_.NameFromRun()) {
         SaveAs1Click();
         return;
     }
-    if (!State().SpiralMode && MayReplace(dialogs_, this, session_.DocumentName)) session_.SaveDocument();
+    if (!State().SpiralMode && MayReplace(dialogs_, this, session_.DocumentName())) session_.SaveDocument();
 }
 
 void TMainForm::SaveAs1Click() {
@@ -190,7 +190,7 @@ void TMainForm::GroupFieldExit(int index) {
     session_.ReadParameter(index, ParameterFields[static_cast<std::size_t>(index)]->text().toStdString(), Separator());
 }
 
-void TMainForm::CommentChange() { session_.CommentModified = true; }
+void TMainForm::CommentChange() { session_.MarkCommentModified(); }
 
 void TMainForm::CommentExit() {
     if (!session_.TakeCommentChange()) return;

@@ -90,14 +90,14 @@ TMainForm::TMainForm(Session& session, Dialogs& dialogs, QWidget* parent)
     ArrangeControls();
 
     // The name field follows the document name the commands set.
-    session_.DocumentNameSet = [this] { ShowDocumentName(); };
+    session_.OnDocumentNameSet([this] { ShowDocumentName(); });
     FormCreate();
     Timer->start();
 }
 
 TMainForm::~TMainForm() {
     Timer->stop();
-    session_.DocumentNameSet = nullptr;
+    session_.OnDocumentNameSet(nullptr);
     // Leaving the window is not leaving a control: no more handlers.
     for (QObject* o : {static_cast<QObject*>(EditDT), static_cast<QObject*>(Comment)}) o->removeEventFilter(this);
     Comment->disconnect(this);

@@ -22,7 +22,7 @@ void TMainForm::BuildMovieExport() {
 }
 
 void TMainForm::ExportMovie1Click() {
-    const common::Timeline& timeline = session_.Timeline;
+    const common::Timeline& timeline = session_.Timeline();
     if (runActive_ || timeline.Empty()) return;
     common::qt::MovieExportDialog choice(this, timeline.Count(),
                                          [&timeline](std::size_t i) { return static_cast<long long>(timeline.StepAt(i)); });
@@ -35,7 +35,7 @@ void TMainForm::ExportMovie1Click() {
     // positions stay) and switches.
     // (Colour By stands for the state shown, so the held states get their
     // group colours.)
-    ViewState view = session_.View;
+    ViewState view = session_.View();
     SceneSwitches switches = CurrentPicture().switches;
     switches.Colouring = nullptr;
     common::MovieSettings settings;

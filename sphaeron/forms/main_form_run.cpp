@@ -79,14 +79,13 @@ void TMainForm::ShowRunFrame() {
 }
 
 void TMainForm::GoClick() {
-    TaonState& s = State();
-    if (!s.Stopped) {
+    if (!State().Stopped) {
         ShowRunLook(false);
-        s.Stopped = true;
+        session_.RequestStop();
         return;
     }
     ShowRunLook(true);
-    s.Stopped = false;
+    session_.CancelStop();
     if (runActive_) return;  // "Stop" and "Go" within one dispatch: the loop goes on
     runActive_ = true;
     session_.SetSwitches(WindowSwitches());

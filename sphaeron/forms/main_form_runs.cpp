@@ -19,7 +19,7 @@ bool IsRunPath(const std::string& path) {
 }
 
 void TMainForm::SaveRunAs1Click() {
-    if (session_.Timeline.Empty()) return;
+    if (session_.Timeline().Empty()) return;
     std::optional<QString> chosen =
         dialogs_.SaveFileName(this, QString::fromLatin1(kRunFilter), QString::fromLatin1(kRunExtension));
     if (!chosen) return;

@@ -73,7 +73,7 @@ void TMainForm::Timeline1Click() {
 }
 
 void TMainForm::ShowTimeline() {
-    const common::Timeline& t = session_.Timeline;
+    const common::Timeline& t = session_.Timeline();
     const QSignalBlocker quiet(TimelineSlider);
     TimelineSlider->setRange(0, t.Empty() ? 0 : static_cast<int>(t.Count() - 1));
     TimelineSlider->setValue(static_cast<int>(t.Shown()));
@@ -110,10 +110,10 @@ void TMainForm::RestartTimeline() {
 }
 
 void TMainForm::TimelineSliderChange() { ShowRecordedState(static_cast<std::size_t>(TimelineSlider->value())); }
-void TMainForm::TimelineBackClick() { ShowRecordedState(session_.Timeline.Back()); }
-void TMainForm::TimelineForwardClick() { ShowRecordedState(session_.Timeline.Forward()); }
-void TMainForm::TimelineFirstClick() { ShowRecordedState(session_.Timeline.First()); }
-void TMainForm::TimelineLastClick() { ShowRecordedState(session_.Timeline.Last()); }
+void TMainForm::TimelineBackClick() { ShowRecordedState(session_.Timeline().Back()); }
+void TMainForm::TimelineForwardClick() { ShowRecordedState(session_.Timeline().Forward()); }
+void TMainForm::TimelineFirstClick() { ShowRecordedState(session_.Timeline().First()); }
+void TMainForm::TimelineLastClick() { ShowRecordedState(session_.Timeline().Last()); }
 void TMainForm::TimelineStepBackClick() { ShowStepNextTo(-1); }
 void TMainForm::TimelineStepForwardClick() { ShowStepNextTo(+1); }
 

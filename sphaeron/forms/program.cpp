@@ -6,7 +6,7 @@ namespace sphaeron::forms {
 
 SphaeronProgram::SphaeronProgram(Dialogs& dialogs, bool documentNamed) {
     QCoreApplication::setApplicationName(QStringLiteral("Sphaeron"));
-    Data.SkipRememberedDocument = documentNamed;
+    if (documentNamed) Data.SkipRememberedDocument();
     MainForm = std::make_unique<TMainForm>(Data, dialogs);
     EditDlg = std::make_unique<TEditDlg>(Data, dialogs, MainForm.get());
     AboutBox = std::make_unique<TAboutBox>(MainForm.get());

@@ -56,9 +56,9 @@ ViewState OptionsView(const PictureOptions& o) {
 
 SceneSwitches OptionsSwitches(const PictureOptions& o) {
     SceneSwitches sw;
-    sw.StopL = o.stopL;
-    sw.RB1 = o.mode == 1;
-    sw.RB2 = o.mode == 2;
+    sw.stopL = o.stopL;
+    sw.shelloscope = o.mode == 1;
+    sw.libration = o.mode == 2;
     sw.DecimalSeparator = ',';  // the panel's texts of the document's group 1
     return sw;
 }

@@ -76,10 +76,10 @@ std::vector<std::string> RecentRuns(const std::string& folder) {
 class RunAutosave::Recorder : public StateRecorder {
 public:
     Recorder(RunAutosave& owner, Session& session, common::RunArchiveWriter writer)
-        : owner_(owner), session_(session), writer_(std::move(writer)), start_(session.Document),
+        : owner_(owner), session_(session), writer_(std::move(writer)), start_(session.Document()),
           step_(static_cast<std::int64_t>(session.Steps())), switches_(session.Switches()),
           began_(std::chrono::steady_clock::now()) {
-        PackDocument(session.State, start_);
+        PackDocument(session.State(), start_);
     }
 
     void Record(const CommittedStep& c) override {
@@ -89,8 +89,8 @@ public:
             if (archive_ && step != last_ + 1) {
                 archive_->Finish();
                 archive_.reset();
-                writer_ = owner_.NewArchive(session_.DocumentName);
-                start_ = session_.Document;
+                writer_ = owner_.NewArchive(session_.DocumentName());
+                start_ = session_.Document();
                 PackDocument(c.state, start_);
                 Begin(step, c.switches);
                 return;
@@ -196,8 +196,8 @@ common::RunArchiveWriter RunAutosave::NewArchive(const std::string& document) {
 }
 
 void RunAutosave::Begin(Session& session) {
-    if (recorder_ || session.State.SpiralMode) return;
-    recorder_ = std::make_unique<Recorder>(*this, session, NewArchive(session.DocumentName));
+    if (recorder_ || session.State().SpiralMode) return;
+    recorder_ = std::make_unique<Recorder>(*this, session, NewArchive(session.DocumentName()));
     session.AddRecorder(recorder_.get());
 }
 

@@ -44,23 +44,23 @@ std::optional<std::string> OpenQuestion(const std::string& path) {
 
 Session::Session(int stepThreads)
     : engine_(std::make_unique<StepEngine>(std::max(stepThreads, 1))), timelineRecorder_{*this}, recorders_{&timelineRecorder_} {
-    State.SpiralMode = false;
-    State.Stopped = false;  // start-up sets it
-    State.DT = 0;
+    state_.SpiralMode = false;
+    state_.Stopped = false;  // start-up sets it
+    state_.DT = 0;
 }
 
-void Session::Step(const StepSwitches& sw, Observables* before) { engine_->Step(State, sw, before); }
+void Session::Step(const StepSwitches& sw, Observables* before) { engine_->Step(state_, sw, before); }
 
 std::uint64_t Session::Steps() const {
     // The visible counter set apart from the count starts it anew.
-    if (ShownCount(steps_) != State.StepCount)
-        return static_cast<std::uint32_t>(State.StepCount);
+    if (ShownCount(steps_) != state_.StepCount)
+        return static_cast<std::uint32_t>(state_.StepCount);
     return steps_;
 }
 
 void Session::SetSteps(std::uint64_t steps) {
     steps_ = steps;
-    State.StepCount = ShownCount(steps);
+    state_.StepCount = ShownCount(steps);
 }
 
 void Session::AddRecorder(StateRecorder* recorder) { recorders_.push_back(recorder); }
@@ -76,7 +76,7 @@ RunResult Session::Run(std::uint64_t maxSteps, RunObserver* observer) {
     } running{running_};
     SetSteps(Steps());
     ContinueTimeline();
-    return RunLoop({*engine_, State, switches_, steps_, recorders_}, maxSteps, observer);
+    return RunLoop({*engine_, state_, switches_, steps_, recorders_}, maxSteps, observer);
 }
 
 void Session::SetStepThreads(int threads) {
@@ -86,9 +86,23 @@ void Session::SetStepThreads(int threads) {
 
 int Session::StepThreads() const { return engine_->Threads(); }
 
+Picture Session::PictureOn(common::Canvas& canvas, SceneSwitches switches) {
+    return Picture{state_, view_, canvas, std::move(switches)};
+}
+
+void Session::CenterView(int width, int panTop) { UpdateCenter(view_, width, panTop); }
+
+void Session::StartDrag(MouseButton button, int x, int y) { sphaeron::StartDrag(controls_, button, x, y); }
+
+void Session::EndDrag(Picture& p, MouseButton button, int x, int y) { sphaeron::EndDrag(controls_, p, button, x, y); }
+
+void Session::SetAmplitude(int position) { sphaeron::SetAmplitude(controls_, position); }
+
+bool Session::ToggleSpin(bool itemChecked) { return sphaeron::ToggleSpin(controls_, itemChecked); }
+
 TaonsDocument Session::Packed() const {
-    TaonsDocument record = Document;
-    PackDocument(State, record);
+    TaonsDocument record = document_;
+    PackDocument(state_, record);
     return record;
 }
 
@@ -101,72 +115,72 @@ std::vector<unsigned char> Session::TimelineEntry(const common::SwitchBytes& swi
 }
 
 void Session::RestartTimeline() {
-    if (State.SpiralMode) {
-        Timeline.Clear();
+    if (state_.SpiralMode) {
+        timeline_.Clear();
         return;
     }
-    Timeline.Restart(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
+    timeline_.Restart(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::ContinueTimeline() {
-    if (State.SpiralMode || !Timeline.Recording()) return;
+    if (state_.SpiralMode || !timeline_.Recording()) return;
     // The state shown is taken up again unless it changed: its switches
     // are not compared.
     common::SwitchBytes switches = EncodeSwitches(switches_);
-    if (!Timeline.Empty())
-        std::copy_n(Timeline.StateAt(Timeline.Shown()) + kDocumentSize, switches.size(), switches.begin());
-    Timeline.Continue(TimelineEntry(switches).data(), static_cast<std::int64_t>(Steps()));
+    if (!timeline_.Empty())
+        std::copy_n(timeline_.StateAt(timeline_.Shown()) + kDocumentSize, switches.size(), switches.begin());
+    timeline_.Continue(TimelineEntry(switches).data(), static_cast<std::int64_t>(Steps()));
 }
 
 void Session::RecordStep() {
-    if (!State.SpiralMode && Timeline.Recording())
-        Timeline.Record(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
+    if (!state_.SpiralMode && timeline_.Recording())
+        timeline_.Record(TimelineEntry(EncodeSwitches(switches_)).data(), static_cast<std::int64_t>(Steps()));
 }
 
 bool Session::ShowRecorded(std::size_t index) {
-    if (!Timeline.Show(index)) return false;
+    if (!timeline_.Show(index)) return false;
     TaonsDocument record;
-    std::copy_n(Timeline.StateAt(index), kDocumentSize, record.bytes.begin());
-    DistributeDocument(record, State);
-    SetSteps(static_cast<std::uint64_t>(Timeline.StepAt(index)));
+    std::copy_n(timeline_.StateAt(index), kDocumentSize, record.bytes.begin());
+    DistributeDocument(record, state_);
+    SetSteps(static_cast<std::uint64_t>(timeline_.StepAt(index)));
     return true;
 }
 
 void Session::SetDocumentName(const std::string& name, bool shown) {
-    DocumentName = name;
-    NameFromRun = false;
-    if (shown && DocumentNameSet) DocumentNameSet();
+    documentName_ = name;
+    nameFromRun_ = false;
+    if (shown && documentNameSet_) documentNameSet_();
 }
 
 void Session::Remember(const std::string& path) {
     RememberLastDocument(path);
-    LastDocumentName = path;
+    lastDocumentName_ = path;
 }
 
 void Session::Write(const std::string& path) {
-    PackDocument(State, Document);
+    PackDocument(state_, document_);
     if (common::IsJsonPath(path))
-        common::WriteFileAtomic(path, AtoToJson(Document));
+        common::WriteFileAtomic(path, AtoToJson(document_));
     else
-        WriteDocument(path, Document);
+        WriteDocument(path, document_);
 }
 
 std::optional<std::string> Session::OpenDocument(const std::string& path) {
-    TaonsDocument record = Document;
+    TaonsDocument record = document_;
     ReadDocumentOrJson(path, record);
     Remember(path);
-    Document = record;
-    State.SpiralMode = false;
+    document_ = record;
+    state_.SpiralMode = false;
     SetDocumentName(path);
-    DistributeDocument(Document, State);
+    DistributeDocument(document_, state_);
     SetSteps(0);
     RestartTimeline();
-    return LoadCommentary(DocumentName);
+    return LoadCommentary(documentName_);
 }
 
 bool Session::SaveDocument() {
-    if (State.SpiralMode) return false;
-    Write(DocumentName);
+    if (state_.SpiralMode) return false;
+    Write(documentName_);
     return true;
 }
 
@@ -181,39 +195,39 @@ void Session::SaveCopy(const std::string& path) { Write(path); }
 void Session::SaveEditedDocument(const std::string& path) {
     Write(path);
     SetDocumentName(path);
-    AdoptCommittedCopies(State);
+    AdoptCommittedCopies(state_);
     Remember(path);
 }
 
 bool Session::NullVelocities() {
-    if (State.SpiralMode || !State.Stopped) return false;
-    ZeroVelocities(State);
+    if (state_.SpiralMode || !state_.Stopped) return false;
+    ZeroVelocities(state_);
     return true;
 }
 
 RememberedDocument Session::LoadRememberedDocument() {
     std::optional<std::string> last = ReadLastDocument();
     if (!last) return RememberedDocument::NoStartFile;
-    LastDocumentName = *last;
+    lastDocumentName_ = *last;
     if (last->empty()) return RememberedDocument::NoneRemembered;
-    State.SpiralMode = false;
+    state_.SpiralMode = false;
     SetDocumentName(*last);
-    if (!common::CanOpenForRead(DocumentName)) return RememberedDocument::Unreadable;
-    ReadDocumentOrJson(DocumentName, Document);
-    DistributeDocument(Document, State);
+    if (!common::CanOpenForRead(documentName_)) return RememberedDocument::Unreadable;
+    ReadDocumentOrJson(documentName_, document_);
+    DistributeDocument(document_, state_);
     RestartTimeline();
     return RememberedDocument::Loaded;
 }
 
 Session::StartUpResult Session::StartUp(int width, int panTop,
                                        const std::function<void(const std::exception&)>& report) {
-    StartView(View, width, panTop);
-    State.SpiralMode = true;
-    State.TaonCount = kMaxTaons;
+    StartView(view_, width, panTop);
+    state_.SpiralMode = true;
+    state_.TaonCount = kMaxTaons;
     // With a document on the command line, the spiral until that one is
     // opened: the remembered one is not even read.
     StartUpResult result{RememberedDocument::NoneRemembered, std::nullopt};
-    if (!SkipRememberedDocument) {
+    if (!skipRemembered_) {
         result.found = RememberedDocument::Unreadable;
         try {
             result.found = LoadRememberedDocument();
@@ -232,31 +246,31 @@ Session::StartUpResult Session::StartUp(int width, int panTop,
             }
             [[fallthrough]];
         case RememberedDocument::NoneRemembered:
-            BuildStartStructure(State, View);
+            BuildStartStructure(state_, view_);
             SetDocumentName(kSpiralTitle, false);
             break;
         case RememberedDocument::Unreadable:
-            BuildStartStructure(State, View);
+            BuildStartStructure(state_, view_);
             break;
         case RememberedDocument::Loaded:
-            result.commentary = LoadCommentary(DocumentName);
+            result.commentary = LoadCommentary(documentName_);
             break;
     }
-    StartViewControls(Controls);
-    if (result.found != RememberedDocument::Loaded) State.DT = 0.001L;
-    State.Stopped = true;
+    StartViewControls(controls_);
+    if (result.found != RememberedDocument::Loaded) state_.DT = 0.001L;
+    state_.Stopped = true;
     RestartTimeline();
     return result;
 }
 
 RememberedDocument Session::ShowTaons() {
-    State.SpiralMode = false;
+    state_.SpiralMode = false;
     const RememberedDocument found = LoadRememberedDocument();
     if (found == RememberedDocument::NoneRemembered) {
-        BuildStartStructure(State, View);
+        BuildStartStructure(state_, view_);
         SetDocumentName(kStableStructureTitle);
     } else if (found == RememberedDocument::Unreadable) {
-        BuildStartStructure(State, View);
+        BuildStartStructure(state_, view_);
     }
     // What is shown now is the first state, whatever it came from.
     RestartTimeline();
@@ -264,39 +278,46 @@ RememberedDocument Session::ShowTaons() {
 }
 
 void Session::AdoptNewTaons() {
-    State.SpiralMode = false;
+    state_.SpiralMode = false;
     SetSteps(0);
     RestartTimeline();
 }
 
+void Session::UseRecord(const TaonsDocument& record) {
+    document_ = record;
+    DistributeDocument(document_, state_);
+}
+
+void Session::SetParameter(int index, long double value) { *ParameterField(state_, index) = value; }
+
 void Session::ReadParameter(int index, const std::string& text, char separator) {
-    *ParameterField(State, index) = common::ParseReal(text, separator);
+    *ParameterField(state_, index) = common::ParseReal(text, separator);
 }
 
 bool Session::TakeCommentChange() {
-    const bool changed = CommentModified;
-    CommentModified = false;
+    const bool changed = commentModified_;
+    commentModified_ = false;
     return changed;
 }
 
-void Session::SaveComment(const std::string& text) { SaveCommentary(DocumentName, text); }
+void Session::SaveComment(const std::string& text) { SaveCommentary(documentName_, text); }
 
 std::array<std::string, kParameterCount> Session::ParameterTexts(char separator) const {
     std::array<std::string, kParameterCount> texts;
     for (int i = 0; i < kParameterCount; ++i)
-        texts[static_cast<std::size_t>(i)] = common::FormatReal(*ParameterField(State, i), separator);
+        texts[static_cast<std::size_t>(i)] = common::FormatReal(*ParameterField(state_, i), separator);
     return texts;
 }
 
 void Session::ReadParameters(const std::array<std::string, kParameterCount>& texts, char separator) {
     for (int i = 0; i < kParameterCount; ++i)
-        *ParameterField(State, i) = common::ParseReal(texts[static_cast<std::size_t>(i)], separator);
+        *ParameterField(state_, i) = common::ParseReal(texts[static_cast<std::size_t>(i)], separator);
 }
 
 void Session::SubmitTaon(int k, const std::array<std::string, 6>& texts, bool present, char separator) {
-    long double* const values[6] = {State.X, State.Y, State.Z, State.Ux, State.Uy, State.Uz};
+    long double* const values[6] = {state_.X, state_.Y, state_.Z, state_.Ux, state_.Uy, state_.Uz};
     for (std::size_t i = 0; i < 6; ++i) values[i][k] = common::ParseReal(texts[i], separator);
-    State.GravonPresent[k] = present ? 1 : 0;
+    state_.GravonPresent[k] = present ? 1 : 0;
 }
 
 }  // namespace sphaeron

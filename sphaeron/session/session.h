@@ -68,23 +68,47 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    TaonState State;
-    ViewState View;
-    ViewControls Controls;
-    TaonsDocument Document;
+    // ---- what the windows show ---------------------------------------------
+    // Read here; changed only through the commands and operations below.
+    const TaonState& State() const { return state_; }
+    const ViewState& View() const { return view_; }
+    const ViewControls& Controls() const { return controls_; }
+    // The document record buffer: the record read (with the bytes the state
+    // does not hold) that Save packs the state into.
+    const TaonsDocument& Document() const { return document_; }
     // The current document: what "Save" writes and what FName shows. Before
     // any document is known it holds a title instead of a path.
-    std::string DocumentName;
+    const std::string& DocumentName() const { return documentName_; }
     // The path read from or written to the start file.
-    std::string LastDocumentName;
-    // The commentary memo changed since the last save question.
-    bool CommentModified = false;
-    // Set when the command line names a document: start-up leaves the
-    // remembered one alone (the window then opens the one named).
-    bool SkipRememberedDocument = false;
+    const std::string& LastDocumentName() const { return lastDocumentName_; }
     // Called whenever a command sets DocumentName (FName follows it), also
-    // when the command then fails at a later step.
-    std::function<void()> DocumentNameSet;
+    // when the command then fails at a later step; empty: no one is told.
+    void OnDocumentNameSet(std::function<void()> shown) { documentNameSet_ = std::move(shown); }
+    // The command line names a document: start-up leaves the remembered one
+    // alone (the window then opens the one named).
+    void SkipRememberedDocument() { skipRemembered_ = true; }
+    // The record Save would write now: the buffer with the state packed in.
+    TaonsDocument Packed() const;
+
+    // ---- the picture and the view -----------------------------------------
+    // The state and the view of the moment on `canvas`, for a redraw (which
+    // projects the taons into the view and turns the spiral's figure) or a
+    // view command (which changes the view).
+    Picture PictureOn(common::Canvas& canvas, SceneSwitches switches);
+    // The centre of the drawing area of `width` x `panTop` (paint, resize).
+    void CenterView(int width, int panTop);
+    // The mouse drag that turns the view (see StartDrag and EndDrag in
+    // view_commands.h); `p` is from PictureOn.
+    void StartDrag(MouseButton button, int x, int y);
+    void EndDrag(Picture& p, MouseButton button, int x, int y);
+    // The TrackBar's position as the angle and zoom steps (SetAmplitude).
+    void SetAmplitude(int position);
+    // "ShowSpin": returns the check mark (ToggleSpin).
+    bool ToggleSpin(bool itemChecked);
+    // LTime's double click: the step counter shown during runs, or not.
+    void ToggleTimeDisplay() { state_.TimeDisplayOn = !state_.TimeDisplayOn; }
+    // The listing's double click: velocities instead of positions, or back.
+    void ToggleListVelocities() { state_.ListVelocities = !state_.ListVelocities; }
 
     // ---- the run ----------------------------------------------------------
     // One step of all moving taons by DT, committed (see StepEngine); with
@@ -94,7 +118,7 @@ public:
     const RunSwitches& Switches() const { return switches_; }
     void SetSwitches(const RunSwitches& switches) { switches_ = switches; }
     // The one run loop. Steps until `maxSteps` steps are made (kUntilStopped:
-    // no limit) or a stop is requested (State.Stopped set, also by RequestStop), and
+    // no limit) or a stop is requested (State().Stopped set, also by RequestStop), and
     // after each committed step counts it, records the state (the timeline
     // and every recorder added) and hands it to the observer, between two
     // steps. An arithmetic fault of a step ends the run with the state
@@ -104,9 +128,12 @@ public:
     // is going on does nothing.
     static constexpr std::uint64_t kUntilStopped = ~std::uint64_t{0};
     RunResult Run(std::uint64_t maxSteps, RunObserver* observer = nullptr);
-    void RequestStop() { State.Stopped = true; }
+    void RequestStop() { state_.Stopped = true; }
+    // Stopped false again: a stop requested and not yet reached is called
+    // off ("Go" right after "Stop" within one dispatch).
+    void CancelStop() { state_.Stopped = false; }
     bool Running() const { return running_; }
-    // The run's step count in 64 bits. State.StepCount, the counter the
+    // The run's step count in 64 bits. State().StepCount, the counter the
     // window shows, is its low 32 bits read as a signed number, so it wraps
     // from 2147483647 to -2147483648 and on to 0 as defined arithmetic. A
     // counter set apart from it (a document opened, a value typed in
@@ -128,7 +155,9 @@ public:
     // state after each committed step and restarts the timeline whenever a
     // document, the start structure or the edited taons take the place of
     // the state.
-    common::Timeline Timeline{kTimelineEntrySize};
+    const common::Timeline& Timeline() const { return timeline_; }
+    // How many bytes of states it may hold (0: none, as a headless run).
+    void SetTimelineBudget(std::size_t bytes) { timeline_.SetBudget(bytes); }
     // Clears the timeline and records the state as its first; in the spiral
     // there is no state to record and it stays empty.
     void RestartTimeline();
@@ -166,7 +195,7 @@ public:
     // document keeps that name instead.
     void OpenRun(const std::string& path, const std::string& documentName = {});
     // The document name was made from a run archive's: Save asks for a name.
-    bool NameFromRun = false;
+    bool NameFromRun() const { return nameFromRun_; }
 
     // ---- document commands ------------------------------------------------
     // "Open": reads the record (or the JSON form) and writes the start file
@@ -215,12 +244,22 @@ public:
     // The edit dialog's taons taken as a new state: out of the spiral, the
     // count at 0, the first state of the timeline.
     void AdoptNewTaons();
+    // A record as the document, as a tool or a benchmark starts from one:
+    // the buffer, and the state distributed from it (positions, velocities,
+    // parameters, presence); names, count and timeline stay as they are.
+    void UseRecord(const TaonsDocument& record);
+    // A parameter in document order (0 DT, 1 .. 18 A1 .. G3); it acts on
+    // the next step.
+    void SetParameter(int index, long double value);
     // A parameter in document order (0 DT, 1 .. 18 A1 .. G3) from its field
     // text; a bad text throws its conversion error and changes nothing. It
     // acts on the next step.
     void ReadParameter(int index, const std::string& text, char separator);
-    // The commentary memo: whether it changed since the last question (the
-    // change is taken), and the save of its text beside the document.
+    // The commentary memo: a change of its text, whether it changed since
+    // the last question (and whether so far, the change taken), and the save
+    // of its text beside the document.
+    void MarkCommentModified() { commentModified_ = true; }
+    bool CommentModified() const { return commentModified_; }
     bool TakeCommentChange();
     void SaveComment(const std::string& text);
 
@@ -235,13 +274,14 @@ public:
     void SubmitTaon(int k, const std::array<std::string, 6>& texts, bool present, char separator);
 
 private:
+    // Tests set up states and names no command would make.
+    friend struct SessionTestAccess;
+
     // The one way DocumentName changes; FName follows unless `shown` is
     // false (the spiral's title at start-up leaves "File Name").
     void SetDocumentName(const std::string& name, bool shown = true);
     void Remember(const std::string& path);
     void Write(const std::string& path);
-    // The record Save would write now.
-    TaonsDocument Packed() const;
     // The timeline's entry of the state now: the record and `switches`.
     std::vector<unsigned char> TimelineEntry(const common::SwitchBytes& switches) const;
 
@@ -251,6 +291,18 @@ private:
         void Record(const CommittedStep&) override { session.RecordStep(); }
         Session& session;
     };
+
+    TaonState state_;
+    ViewState view_;
+    ViewControls controls_;
+    TaonsDocument document_;
+    std::string documentName_;
+    std::string lastDocumentName_;
+    bool commentModified_ = false;
+    bool skipRemembered_ = false;
+    bool nameFromRun_ = false;
+    std::function<void()> documentNameSet_;
+    common::Timeline timeline_{kTimelineEntrySize};
 
     std::unique_ptr<StepEngine> engine_;
     RunSwitches switches_;

@@ -123,16 +123,16 @@ std::optional<std::string> RunReplaceQuestion(const std::string& path) {
 }
 
 void Session::SaveRunAs(const std::string& path, bool replace) const {
-    if (Timeline.Empty()) return;
+    if (timeline_.Empty()) return;
     std::error_code ec;
     if (!replace || !std::filesystem::is_regular_file(path, ec) || common::LooksLikeRunArchive(path)) {
-        WriteTimeline(Timeline, common::RunArchiveWriter::Create(path, kTaonRunKind));
+        WriteTimeline(timeline_, common::RunArchiveWriter::Create(path, kTaonRunKind));
         return;
     }
     // The file that is no archive goes only once the archive is complete.
     const std::string part = path + ".part";
     try {
-        WriteTimeline(Timeline, common::RunArchiveWriter::Create(part, kTaonRunKind));
+        WriteTimeline(timeline_, common::RunArchiveWriter::Create(part, kTaonRunKind));
         std::filesystem::rename(part, path);
     } catch (const std::filesystem::filesystem_error& e) {
         std::filesystem::remove(part, ec);
@@ -146,7 +146,7 @@ void Session::SaveRunAs(const std::string& path, bool replace) const {
 void Session::OpenRun(const std::string& path, const std::string& documentName) {
     const common::RunArchive archive(path, kTaonRunKind);
     if (archive.Count() == 0) throw common::AppError("'" + path + "' holds no states");
-    common::Timeline timeline(kTimelineEntrySize, Timeline.Budget());
+    common::Timeline timeline(kTimelineEntrySize, timeline_.Budget());
     std::vector<unsigned char> entry(kTimelineEntrySize);
     // Only the frames the timeline would hold after reading them all are
     // read: a long archive is opened in the time its held states take.
@@ -168,39 +168,39 @@ void Session::OpenRun(const std::string& path, const std::string& documentName) 
     // The last frame becomes the state.
     const common::RunFrame last = frames.At(n - 1);
     switches_ = DecodeSwitches(last.switches);
-    std::memcpy(Document.bytes.data(), last.record.data(), kDocumentSize);
-    State.SpiralMode = false;
-    DistributeDocument(Document, State);
+    std::memcpy(document_.bytes.data(), last.record.data(), kDocumentSize);
+    state_.SpiralMode = false;
+    DistributeDocument(document_, state_);
     SetSteps(static_cast<std::uint64_t>(last.step));
-    Timeline = std::move(timeline);
+    timeline_ = std::move(timeline);
     if (!documentName.empty()) {
         SetDocumentName(documentName);
         return;
     }
     SetDocumentName(DocumentNameOfRun(path));
-    NameFromRun = true;
+    nameFromRun_ = true;
 }
 
 bool Session::ShowStepNextTo(int direction) {
-    if (Timeline.Empty()) return false;
-    const std::size_t shown = Timeline.Shown();
-    const std::int64_t target = Timeline.StepAt(shown) + direction;
-    if (direction > 0 ? shown + 1 >= Timeline.Count() : shown == 0) return false;
+    if (timeline_.Empty()) return false;
+    const std::size_t shown = timeline_.Shown();
+    const std::int64_t target = timeline_.StepAt(shown) + direction;
+    if (direction > 0 ? shown + 1 >= timeline_.Count() : shown == 0) return false;
     const std::size_t held = direction > 0 ? shown + 1 : shown - 1;
     // The span that holds the step: from the state before it to the one after.
     const std::size_t from = direction > 0 ? shown : held, to = direction > 0 ? held : shown;
-    const bool between = Timeline.StepAt(from) < target && target < Timeline.StepAt(to);
-    if (!between || !SameParameters(Timeline.StateAt(from), Timeline.StateAt(to))) return ShowRecorded(held);
+    const bool between = timeline_.StepAt(from) < target && target < timeline_.StepAt(to);
+    if (!between || !SameParameters(timeline_.StateAt(from), timeline_.StateAt(to))) return ShowRecorded(held);
     // The steps of the span were made under the switches of its later state.
     common::SwitchBytes with{};
-    std::memcpy(with.data(), Timeline.StateAt(to) + kDocumentSize, with.size());
-    std::vector<unsigned char> entry(Timeline.StateAt(from), Timeline.StateAt(from) + kTimelineEntrySize);
+    std::memcpy(with.data(), timeline_.StateAt(to) + kDocumentSize, with.size());
+    std::vector<unsigned char> entry(timeline_.StateAt(from), timeline_.StateAt(from) + kTimelineEntrySize);
     std::vector<unsigned char> record(entry.begin(), entry.begin() + kDocumentSize);
-    TaonReplay(StepThreads()).advance(record, with, target - Timeline.StepAt(from));
+    TaonReplay(StepThreads()).advance(record, with, target - timeline_.StepAt(from));
     std::copy(record.begin(), record.end(), entry.begin());
     std::copy(with.begin(), with.end(), entry.begin() + kDocumentSize);
-    Timeline.Insert(entry.data(), target);
-    return ShowRecorded(Timeline.Shown());
+    timeline_.Insert(entry.data(), target);
+    return ShowRecorded(timeline_.Shown());
 }
 
 }  // namespace sphaeron

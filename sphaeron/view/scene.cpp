@@ -220,15 +220,15 @@ void DrawTaonScene(const TaonState& s, ViewState& v, Canvas& c, const SceneSwitc
     for (int k = 1; k <= n; ++k) {
         if (!s.Present(k)) continue;
         const std::int32_t sx = v.ScreenX[k], sy = v.ScreenY[k];
-        if (sw.StopL) {
+        if (sw.stopL) {
             if (k <= N - 94) {
                 TaonBlock(c, sx, sy, colour(k, common::kLime));
-                if (sw.RB2 && k == 4) LibrationLine(c, s, sx, sy);
+                if (sw.libration && k == 4) LibrationLine(c, s, sx, sy);
             }
         } else {
             if (k <= N - 50) TaonBlock(c, sx, sy, colour(k, common::kLime));
-            if (sw.RB2 && k == 4) LibrationLine(c, s, sx, sy);
-            if (sw.RB1) {
+            if (sw.libration && k == 4) LibrationLine(c, s, sx, sy);
+            if (sw.shelloscope) {
                 if (k == 1) {
                     ShellProfileChart(c, sx, sy, fields, sep);
                     DistanceMarker(c, s, 1, 2, v.ScreenX[1], v.ScreenY[1]);

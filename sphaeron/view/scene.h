@@ -27,9 +27,9 @@ struct ShellFields {
 
 // The window's switches that the taon scene reads when it draws.
 struct SceneSwitches {
-    bool StopL = false;  // check box StopL: taons 7 .. 50 hidden, no Shelloscope overlays
-    bool RB1 = false;    // mode 1, Shelloscope overlays
-    bool RB2 = false;    // mode 2, Libration line
+    bool stopL = false;        // taons 7 .. 100 frozen: 7 .. 50 hidden, no Shelloscope overlays
+    bool shelloscope = false;  // mode 1: the Shelloscope overlays
+    bool libration = false;    // mode 2: the Libration line
     // Texts of the six group 1 fields; when empty, the texts the panel would
     // show for the stored parameters (ParameterTexts) are used.
     ShellFieldSource ShellFields;

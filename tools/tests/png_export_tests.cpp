@@ -71,7 +71,7 @@ TEST_F(PngExport, ShelloscopeSceneAfterARunWithViewScaleAndShift) {
     v.ShiftY = 12;
     common::MemoryCanvas c(800, 400);
     SceneSwitches scene;
-    scene.RB1 = true;
+    scene.shelloscope = true;
     DrawTaonScene(s, v, c, scene);
     EXPECT_GT(c.Count(common::kFuchsia), 100);
     EXPECT_EQ(0, Differences(png, c));

@@ -23,10 +23,10 @@ using L = std::numeric_limits<long double>;
 struct OpenedControls : SceneControls {
     FunctionChoice function = FunctionChoice::F_PE;
     std::string a[4];
-    bool Sc1Checked() const override { return true; }
+    bool DoubleScale() const override { return true; }
     bool TwoGravonsChecked() const override { return true; }
     FunctionChoice Function() const override { return function; }
-    std::string AText(int k) const override { return a[k]; }
+    std::string TypedA(int k) const override { return a[k]; }
     void ShowLiveValue(Field, int, const std::string&) override {}
     char DecimalSeparator() const override { return ','; }
 };

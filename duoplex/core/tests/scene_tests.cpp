@@ -25,10 +25,10 @@ struct FakeControls : SceneControls {
     std::string a[4] = {"", "3", "3", "0"};
     std::map<std::string, std::string> live;
 
-    bool Sc1Checked() const override { return sc1; }
+    bool DoubleScale() const override { return sc1; }
     bool TwoGravonsChecked() const override { return two; }
     FunctionChoice Function() const override { return function; }
-    std::string AText(int k) const override { return a[k]; }
+    std::string TypedA(int k) const override { return a[k]; }
     void ShowLiveValue(Field f, int k, const std::string& text) override {
         const char* names = "ABCDXY";
         live[std::string(1, names[static_cast<int>(f)]) + std::to_string(k)] = text;

@@ -45,7 +45,7 @@ TEST_F(DocumentReadingTest, JsonIsReadByOpenTheCommandLineAndTheRememberedDocume
     dialogs.OpenAnswers.push_back(QPath("doc.json"));
     Form().Open1->trigger();
     EXPECT_EQ(record, Shown());
-    EXPECT_EQ(Path("doc.json"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.json"), Data().DocumentName());
     // Save keeps the JSON form under its name.
     Form().Save1->trigger();
     ASSERT_NE(record.size(), FileBytes(Path("doc.json")).size());
@@ -77,7 +77,7 @@ TEST_F(DocumentReadingTest, AFileThatIsNoDocumentIsOpenedOnlyAfterTheQuestion) {
     for (int answer = 0; answer < 2; ++answer) {
         asked.OpenAnswers.push_back(QPath("picture.png"));
         Form().Open1->trigger();
-        EXPECT_EQ(answer == 0 ? Path("doc.json") : Path("picture.png"), Data().DocumentName);
+        EXPECT_EQ(answer == 0 ? Path("doc.json") : Path("picture.png"), Data().DocumentName());
         EXPECT_EQ(answer == 0 ? record : other, Shown());  // Yes: its first 6296 bytes
     }
     const QString question = QStringLiteral(

@@ -218,7 +218,7 @@ TEST_F(EditDlgTest, SaveAsWritesACopyAndKeepsTheDocumentName) {
     PackDocument(State(), expected);
     EXPECT_EQ(std::vector<unsigned char>(expected.bytes.begin(), expected.bytes.end()), FileBytes(Path("copy.ato")));
     EXPECT_TRUE(SameBits(Read("0,05"), State().DT));
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
     EXPECT_EQ(Path("doc.ato"), ReadStartFile());
     EXPECT_TRUE(SameBits(before.NewX[9], State().NewX[9]));
 
@@ -238,7 +238,7 @@ TEST_F(EditDlgTest, OkWithTheSaveDialogCancelledStillClosesWithOk) {
     });
     EXPECT_EQ(QDialog::Accepted, result);
     EXPECT_TRUE(SameBits(before.DT, State().DT));  // the fields were not read
-    EXPECT_EQ("ThetraSpiral", Data().DocumentName);
+    EXPECT_EQ("ThetraSpiral", Data().DocumentName());
     EXPECT_EQ("", ReadStartFile());
     EXPECT_FALSE(State().SpiralMode);  // the main window's OK branch ran
     EXPECT_TRUE(f.Go->isEnabled());
@@ -277,8 +277,8 @@ TEST_F(EditDlgTest, YesThenOkWritesTheDocumentAndMakesItCurrent) {
     TaonsDocument expected;
     PackDocument(s, expected);
     EXPECT_EQ(std::vector<unsigned char>(expected.bytes.begin(), expected.bytes.end()), FileBytes(Path("new.ato")));
-    EXPECT_EQ(Path("new.ato"), Data().DocumentName);
-    EXPECT_EQ(Path("new.ato"), Data().LastDocumentName);
+    EXPECT_EQ(Path("new.ato"), Data().DocumentName());
+    EXPECT_EQ(Path("new.ato"), Data().LastDocumentName());
     EXPECT_EQ(Path("new.ato"), ReadStartFile());
     EXPECT_EQ(3.0L, s.ViewX[2]);
     EXPECT_EQ(3.0L, s.NewX[2]);
@@ -313,7 +313,7 @@ TEST_F(EditDlgTest, OkFailuresStillCloseWithOk) {
     EXPECT_TRUE(SameBits(before.C2, State().C2));
     EXPECT_TRUE(SameBits(before.D2, State().D2));
     EXPECT_FALSE(std::filesystem::exists(Path("bad.ato")));
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
 
     // A start file that cannot be written: the document is written and
     // current all the same, its particles in the working and view copies.
@@ -328,7 +328,7 @@ TEST_F(EditDlgTest, OkFailuresStillCloseWithOk) {
     EXPECT_EQ(QDialog::Accepted, result);
     ASSERT_EQ(2u, dialogs.Failures.size());
     EXPECT_EQ(6296u, FileBytes(Path("kept.ato")).size());
-    EXPECT_EQ(Path("kept.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("kept.ato"), Data().DocumentName());
     EXPECT_EQ(5.0L, State().NewX[1]);
     EXPECT_EQ(5.0L, State().ViewX[1]);
 }

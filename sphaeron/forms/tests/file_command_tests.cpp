@@ -34,7 +34,7 @@ TEST_F(FileCommandTest, OpenLoadsEverythingAndRemembersThePath) {
     EXPECT_FALSE(State().SpiralMode);
     EXPECT_TRUE(f.Go->isEnabled());
     EXPECT_TRUE(f.Null00->isEnabled());
-    EXPECT_EQ(Path("a.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("a.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("a.ato"), f.FName->text());
     EXPECT_EQ(Path("a.ato"), ReadStartFile());
     EXPECT_EQ(0, State().StepCount);
@@ -67,7 +67,7 @@ TEST_F(FileCommandTest, FailedOpenChangesNothing) {
     EXPECT_TRUE(State().SpiralMode);
     EXPECT_FALSE(f.Go->isEnabled());
     EXPECT_EQ(QStringLiteral("File Name"), f.FName->text());
-    EXPECT_EQ("ThetraSpiral", Data().DocumentName);
+    EXPECT_EQ("ThetraSpiral", Data().DocumentName());
     EXPECT_EQ("", ReadStartFile());
     EXPECT_TRUE(SameBits(before.ViewX[5], State().ViewX[5]));
     EXPECT_TRUE(SameBits(before.DT, State().DT));
@@ -90,8 +90,8 @@ TEST_F(FileCommandTest, OpenWhoseStartFileCannotBeWrittenChangesNothing) {
     dialogs.OpenAnswers.push_back(QPath("new.ato"));
     f.Open1->trigger();
     ASSERT_EQ(1u, dialogs.Failures.size());
-    EXPECT_EQ(Path("old.ato"), Data().DocumentName);
-    EXPECT_EQ(Path("old.ato"), Data().LastDocumentName);
+    EXPECT_EQ(Path("old.ato"), Data().DocumentName());
+    EXPECT_EQ(Path("old.ato"), Data().LastDocumentName());
     EXPECT_EQ(QPath("old.ato"), f.FName->text());
     EXPECT_TRUE(SameBits(0.01L, State().DT));
     EXPECT_EQ(QStringLiteral("0,01"), f.EditDT->text());
@@ -104,9 +104,9 @@ TEST_F(FileCommandTest, SaveWritesTheCommittedStateToTheShownName) {
     AtPass(f, 2, [&] { f.GoClick(); });
     f.GoClick();
     f.Save1->trigger();
-    EXPECT_EQ(Packed(Data().Document, State()), FileBytes(Path("doc.ato")));
+    EXPECT_EQ(Packed(Data().Document(), State()), FileBytes(Path("doc.ato")));
     EXPECT_NE(FileBytes(Path("doc.ato")), std::vector<unsigned char>());
-    EXPECT_EQ(f.FName->text(), QString::fromStdString(Data().DocumentName));
+    EXPECT_EQ(f.FName->text(), QString::fromStdString(Data().DocumentName()));
     EXPECT_FALSE(std::filesystem::exists(Path("doc.txt")));
 }
 
@@ -130,18 +130,18 @@ TEST_F(FileCommandTest, SaveAsWritesRemembersAndRenamesOnlyAfterTheWrite) {
     dialogs.SaveAnswers.push_back(QPath("missing/dir/x.ato"));
     f.SaveAs1->trigger();
     ASSERT_EQ(1u, dialogs.Failures.size());
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("doc.ato"), f.FName->text());
     EXPECT_EQ(Path("doc.ato"), ReadStartFile());
     f.FormPaint();
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
 
     dialogs.SaveAnswers.push_back(QPath("other.ato"));
     f.SaveAs1Click();
-    EXPECT_EQ(Path("other.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("other.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("other.ato"), f.FName->text());
     EXPECT_EQ(Path("other.ato"), ReadStartFile());
-    EXPECT_EQ(Packed(Data().Document, State()), FileBytes(Path("other.ato")));
+    EXPECT_EQ(Packed(Data().Document(), State()), FileBytes(Path("other.ato")));
     EXPECT_FALSE(std::filesystem::exists(Path("other.txt")));
 
     // The commentary then goes next to the new name; the old one stays.
@@ -160,9 +160,9 @@ TEST_F(FileCommandTest, PaintLeavesTheDocumentNameAlone) {
     // Taons with an empty start file: the easy square under a title.
     f.Daons1Click();
     EXPECT_EQ(QStringLiteral("This is a stabil structur of taons"), f.FName->text());
-    EXPECT_EQ("", Data().LastDocumentName);
+    EXPECT_EQ("", Data().LastDocumentName());
     f.FormPaint();
-    EXPECT_EQ("This is a stabil structur of taons", Data().DocumentName);
+    EXPECT_EQ("This is a stabil structur of taons", Data().DocumentName());
     // "Save" writes to the name the field shows.
     f.Save1Click();
     EXPECT_EQ(kDocumentSize, std::filesystem::file_size(Path("This is a stabil structur of taons")));
@@ -175,10 +175,10 @@ TEST_F(FileCommandTest, CommentaryQuestionOnLeavingTheMemo) {
     ShowActive();
     f.PageControl->setCurrentIndex(1);
     // Start-up replaced "No Comment" by nothing (no commentary file): no change.
-    EXPECT_FALSE(Data().CommentModified);
+    EXPECT_FALSE(Data().CommentModified());
     f.Comment->setFocus();
     QTest::keyClicks(f.Comment, "x");
-    EXPECT_TRUE(Data().CommentModified);
+    EXPECT_TRUE(Data().CommentModified());
     dialogs.ConfirmAnswers.push_back(false);
     f.EditDT->setFocus();  // leaving the memo for another control
     ASSERT_EQ(1u, dialogs.Questions.size());
@@ -244,7 +244,7 @@ TEST_F(FileCommandTest, TaonsAndSpiralCommands) {
     WriteState(Path("doc.ato"), SquareState(0.04L));
     WriteStartFile(Path("doc.ato"));
     f.Daons1->trigger();
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("doc.ato"), f.FName->text());
     EXPECT_TRUE(SameBits(0.04L, State().DT));
     EXPECT_EQ(QStringLiteral("0,04"), f.EditDT->text());  // the field shows the step in force
@@ -298,7 +298,7 @@ TEST_F(FileCommandTest, EveryDocumentWriteAsksBeforeReplacingAFileThatIsNoDocume
         std::function<void()> command;
     };
     const Case cases[] = {
-        {"Save", [&] { Data().DocumentName = target; f.Save1->trigger(); }},
+        {"Save", [&] { SessionTestAccess::DocumentName(Data()) = target; f.Save1->trigger(); }},
         {"Save As", [&] { dialogs.SaveAnswers.push_back(QPath("README.md")); f.SaveAs1->trigger(); }},
         {"velocity reset", [&] { dialogs.SaveAnswers.push_back(QPath("README.md")); f.Null00->click(); }},
         {"dialog Save As", [&] {
@@ -318,7 +318,7 @@ TEST_F(FileCommandTest, EveryDocumentWriteAsksBeforeReplacingAFileThatIsNoDocume
         for (const bool yes : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (yes ? " Yes" : " No"));
             WriteBytes(target, readme);
-            Data().DocumentName = Data().LastDocumentName = Path("doc.ato");
+            SessionTestAccess::DocumentName(Data()) = SessionTestAccess::LastDocumentName(Data()) = Path("doc.ato");
             const std::string start = ReadStartFile();
             dialogs.Questions.clear();
             dialogs.ConfirmAnswers.push_back(yes);
@@ -328,7 +328,7 @@ TEST_F(FileCommandTest, EveryDocumentWriteAsksBeforeReplacingAFileThatIsNoDocume
             const std::vector<unsigned char> bytes = FileBytes(target);
             EXPECT_EQ(yes ? kDocumentSize : readme.size(), bytes.size());
             if (!yes) {
-                EXPECT_EQ(std::string(c.name) == "Save" ? target : Path("doc.ato"), Data().DocumentName);
+                EXPECT_EQ(std::string(c.name) == "Save" ? target : Path("doc.ato"), Data().DocumentName());
                 EXPECT_EQ(start, ReadStartFile());
             }
         }

@@ -90,7 +90,7 @@ protected:
                     dialogs.SaveAnswers.push_back(name);
                     d.Saveas->click();
                     // The dialog stays open and shows the document name again.
-                    if (!d.isVisible() || d.EditFileName->text() != QString::fromStdString(Data().DocumentName))
+                    if (!d.isVisible() || d.EditFileName->text() != QString::fromStdString(Data().DocumentName()))
                         dialogs.Failures.push_back(QStringLiteral("(the dialog does not look as before)"));
                 });
                 break;
@@ -133,7 +133,7 @@ protected:
     void ExpectUsable() {
         dialogs.Failures.clear();
         const std::string path = Path("usable.ato");
-        TaonsDocument expected = Data().Document;
+        TaonsDocument expected = Data().Document();
         PackDocument(State(), expected);
         dialogs.SaveAnswers.push_back(QPath("usable.ato"));
         Form().SaveAs1->trigger();
@@ -142,7 +142,7 @@ protected:
         Move(1, 99);
         EXPECT_EQ(Open(path), Texts{});
         EXPECT_TRUE(image == StateImage(State()));
-        EXPECT_EQ(path, Data().DocumentName);
+        EXPECT_EQ(path, Data().DocumentName());
         EXPECT_EQ(QPath("usable.ato"), Form().FName->text());
         EXPECT_EQ(path, ReadStartFile());
         EXPECT_EQ(Save(), Texts{});

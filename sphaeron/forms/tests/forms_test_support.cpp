@@ -284,9 +284,9 @@ std::vector<int> WorkingCopyDiffers(const TaonState& s) {
 WindowLook LookOf(TMainForm& f) {
     WindowLook l;
     Session& d = f.Data();
-    l.state = StateImage(d.State);
+    l.state = StateImage(d.State());
     std::ifstream start(StartFilePath(), std::ios::binary);
-    l.names = {d.DocumentName, d.LastDocumentName,
+    l.names = {d.DocumentName(), d.LastDocumentName(),
                start ? std::string(std::istreambuf_iterator<char>(start), {}) : std::string("<no start file>")};
     l.texts = {f.FName->text(), f.LTime->text(), f.Go->text(),
                QString::number(f.Go->isEnabled()) + QString::number(f.Null00->isEnabled())};
@@ -335,7 +335,7 @@ void AtPass(TMainForm& form, int pass, std::function<void()> f) {
     auto* timer = new QTimer(&form);
     timer->setInterval(0);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, &form, pass, f = std::move(f)] {
-        if (form.Data().State.StepCount < pass) return;
+        if (form.Data().State().StepCount < pass) return;
         timer->stop();
         timer->deleteLater();
         f();

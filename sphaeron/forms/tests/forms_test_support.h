@@ -18,6 +18,7 @@
 #include "sphaeron/core/taon_state.h"
 #include "sphaeron/forms/dialogs.h"
 #include "sphaeron/forms/program.h"
+#include "sphaeron/session/tests/session_access.h"
 #include "tests/support/temp_dir.h"
 
 // Failure messages of the tests print as text.
@@ -103,7 +104,7 @@ protected:
     int RunNew(const std::function<void(TEditDlg&)>& body);
     TMainForm& Form() { return *program_->MainForm; }
     Session& Data() { return program_->Data; }
-    TaonState& State() { return program_->Data.State; }
+    TaonState& State() { return SessionTestAccess::State(program_->Data); }
 
     ScriptedDialogs dialogs;
     std::unique_ptr<SphaeronProgram> program_;

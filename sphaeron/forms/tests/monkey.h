@@ -164,7 +164,7 @@ private:
     TMainForm& Form() { return *program_->MainForm; }
     TEditDlg& Dlg() { return *program_->EditDlg; }
     Session& Data() { return program_->Data; }
-    TaonState& State() { return program_->Data.State; }
+    TaonState& State() { return SessionTestAccess::State(program_->Data); }
 
     unsigned Pick(unsigned n) { return static_cast<unsigned>(rng_() % n); }
     bool Chance(unsigned percent) { return Pick(100) < percent; }

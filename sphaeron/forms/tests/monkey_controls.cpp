@@ -99,7 +99,7 @@ void Monkey::MoveFocus() {
     QWidget* target = targets[Pick(static_cast<unsigned>(targets.size()))];
     if (target == f.Comment) f.PageControl->setCurrentIndex(1);
     QWidget* from = QApplication::focusWidget();
-    const bool asks = from == f.Comment && Data().CommentModified;
+    const bool asks = from == f.Comment && Data().CommentModified();
     const std::size_t questions = Questions();
     if (from && Chance(30)) {
         Note(std::string("Tab from ") + FieldName(from));
@@ -119,7 +119,7 @@ void Monkey::MoveFocus() {
         if (left) Require(SameBits(*left, *ParameterField(State(), i)), "leaving " + FieldName(from) + " did not set it");
     }
     if (asks && to != f.Comment)
-        Require(Questions() == questions + 1 && !Data().CommentModified, "leaving the changed memo did not ask");
+        Require(Questions() == questions + 1 && !Data().CommentModified(), "leaving the changed memo did not ask");
     Require(CoreImage(State()) == CoreImage(Unchanged()), "moving the focus changed the state");
     RequireOnlyIncidentalMessages("moving the focus");
 }
@@ -161,7 +161,7 @@ void Monkey::ViewCommand() {
                                                          {Qt::Key_F7, f.ShowNumbersOfPoints},
                                                          {Qt::Key_F8, f.MoveToCenter}};
             auto [key, action] = OneOf(keys);
-            const bool spin = Data().Controls.SpinOn;
+            const bool spin = Data().Controls().SpinOn;
             const bool byKey = Chance(50);
             Note((byKey ? "key for " : "menu ") + action->text().toStdString());
             if (byKey)
@@ -169,21 +169,21 @@ void Monkey::ViewCommand() {
             else
                 action->trigger();
             if (action == f.ShowSpin)
-                Require(Data().Controls.SpinOn != spin && f.ShowSpin->isChecked() == Data().Controls.SpinOn,
+                Require(Data().Controls().SpinOn != spin && f.ShowSpin->isChecked() == Data().Controls().SpinOn,
                         "ShowSpin did not toggle");
             if (action == f.ShowNumbersOfPoints)
-                Require(f.ShowNumbersOfPoints->isChecked() == Data().View.ShowNumbers, "Show Numbers: check mark");
+                Require(f.ShowNumbersOfPoints->isChecked() == Data().View().ShowNumbers, "Show Numbers: check mark");
             break;
         }
         case 3: {
             const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
             const Qt::Key key = OneOf(keys);
             Note("Ctrl+arrow " + std::to_string(key - Qt::Key_Left));
-            const long double sx = Data().View.ShiftX, sy = Data().View.ShiftY;
+            const long double sx = Data().View().ShiftX, sy = Data().View().ShiftY;
             EnsureActive();
             QWidget* target = Chance(50) ? static_cast<QWidget*>(&f) : QApplication::focusWidget();
             Key(target ? target : &f, key, Qt::ControlModifier);
-            Require(Data().View.ShiftX != sx || Data().View.ShiftY != sy || std::isnan(sx) || std::isnan(sy) ||
+            Require(Data().View().ShiftX != sx || Data().View().ShiftY != sy || std::isnan(sx) || std::isnan(sy) ||
                         std::isinf(sx) || std::isinf(sy),
                     "Ctrl+arrow did not shift the picture");
             break;
@@ -199,8 +199,8 @@ void Monkey::ViewCommand() {
             // A bar that moved sets the step sizes of its position (the
             // start-up ones are not those of the start position).
             const AmplitudeStep expected = AmplitudeTable(f.TrackBar->value());
-            Require(f.TrackBar->value() == was || (Data().Controls.AngleStep == expected.AngleStep &&
-                                                   Data().Controls.ZoomStep == expected.ZoomStep),
+            Require(f.TrackBar->value() == was || (Data().Controls().AngleStep == expected.AngleStep &&
+                                                   Data().Controls().ZoomStep == expected.ZoomStep),
                     "the track bar did not set the step sizes");
             break;
         }
@@ -228,8 +228,8 @@ void Monkey::ViewCommand() {
         default:
             Note("move to center");
             f.MoveToCenter->trigger();
-            Require(Data().View.ViewScale == kDefaultViewScale && Data().View.ShiftX == 0 &&
-                        Data().View.ShiftY == 0,
+            Require(Data().View().ViewScale == kDefaultViewScale && Data().View().ShiftX == 0 &&
+                        Data().View().ShiftY == 0,
                     "Move to center did not centre");
             break;
     }
@@ -239,7 +239,7 @@ void Monkey::ViewCommand() {
 
 void Monkey::TimelineMove() {
     TMainForm& f = Form();
-    const common::Timeline& t = Data().Timeline;
+    const common::Timeline& t = Data().Timeline();
     const bool idle = State().Stopped;
     std::optional<std::size_t> target;
     if (Chance(25)) {
@@ -262,7 +262,7 @@ void Monkey::TimelineMove() {
         Require(CoreImage(State()) == CoreImage(Unchanged()), "a timeline key that goes nowhere changed the state");
         return;
     }
-    TaonsDocument shown = Data().Document;
+    TaonsDocument shown = Data().Document();
     PackDocument(State(), shown);
     Require(t.Shown() == *target && std::memcmp(shown.bytes.data(), t.StateAt(*target), kDocumentSize) == 0 &&
                 State().StepCount == t.StepAt(*target),

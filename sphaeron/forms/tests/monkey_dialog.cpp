@@ -17,7 +17,7 @@ void Monkey::NewCommand() {
     EnsureActive();
     if (!dialogAccepted_) return;
     Require(!State().SpiralMode && f.Go->isEnabled() &&
-                f.FName->text() == QString::fromStdString(Data().DocumentName) && State().StepCount == 0 &&
+                f.FName->text() == QString::fromStdString(Data().DocumentName()) && State().StepCount == 0 &&
                 f.LTime->text() == "0",
             "New with OK: the window does not show the document");
     for (int i = 0; i < kParameterCount; ++i)
@@ -31,7 +31,7 @@ int Monkey::EditSession() {
     d.setResult(QDialog::Rejected);
     d.show();
     d.activateWindow();
-    Require(d.EditFileName->text() == QString::fromStdString(Data().DocumentName),
+    Require(d.EditFileName->text() == QString::fromStdString(Data().DocumentName()),
             "the dialog does not show the document name");
     CheckDialogShowsState("opening the dialog");
     const unsigned length = Pick(14);
@@ -230,7 +230,7 @@ void Monkey::WriteFromDialog(bool ok) {
          (c.kind == Kind::Cancel ? std::string("(cancel)") : c.path.substr(0, 70)));
     const auto files = Documents();
     const std::string old = Contents(Where(c.path));
-    const std::string name = Data().DocumentName, start = ReadStartFile();
+    const std::string name = Data().DocumentName(), start = ReadStartFile();
     const QString fileField = d.EditFileName->text();
     const TaonState before = Unchanged();
     std::vector<QString> texts;
@@ -276,10 +276,10 @@ void Monkey::WriteFromDialog(bool ok) {
                 Require(SameBits((s.*copies[a])[k], s.Present(k) ? (s.*committed[a])[k] : (before.*copies[a])[k]),
                         "OK: the working and view copies of taon " + std::to_string(k));
         for (Slots TaonState::*a : copies) std::copy(std::begin(s.*a), std::end(s.*a), std::begin(expect.*a));
-        Require(Data().DocumentName == c.path && ReadStartFile() == c.path,
+        Require(Data().DocumentName() == c.path && ReadStartFile() == c.path,
                 "OK: the names are not the new document's");
     } else {
-        Require(Data().DocumentName == name && ReadStartFile() == start, "a dialog save changed the names");
+        Require(Data().DocumentName() == name && ReadStartFile() == start, "a dialog save changed the names");
     }
     Require(StateImage(s) == StateImage(expect), "a dialog save: the state is not as it must be");
     // The field shows the chosen name until a failure's repaint puts the
@@ -287,7 +287,7 @@ void Monkey::WriteFromDialog(bool ok) {
     if (!ok)
         Require(d.EditFileName->text() == (c.kind == Kind::Cancel || replaceRefused_ ? fileField
                                            : written             ? QString::fromStdString(c.path)
-                                                                 : QString::fromStdString(Data().DocumentName)),
+                                                                 : QString::fromStdString(Data().DocumentName())),
                 "dialog Save As: the file name field");
 }
 

@@ -147,7 +147,7 @@ void Monkey::RequireUnchangedLook(const WindowLook& before, const std::string& w
     WindowLook now = LookOf(Form());
     WindowLook expect = before;
     expect.state = StateImage(Unchanged());
-    if (Data().Controls.SpinOn || messages_.size() != firstMessage_) expect.picture = now.picture;
+    if (Data().Controls().SpinOn || messages_.size() != firstMessage_) expect.picture = now.picture;
     Require(now == expect, what + " changed something: " + now.Difference(expect));
 }
 
@@ -191,8 +191,8 @@ void Monkey::OpenCommand() {
     expect.SpiralMode = false;
     expect.StepCount = 0;
     Require(StateImage(State()) == StateImage(expect), "Open: the state is not the document");
-    Require(Data().Document.bytes == doc.bytes, "Open: the record buffer is not the document");
-    Require(Data().DocumentName == c.path && f.FName->text() == QString::fromStdString(c.path) &&
+    Require(Data().Document().bytes == doc.bytes, "Open: the record buffer is not the document");
+    Require(Data().DocumentName() == c.path && f.FName->text() == QString::fromStdString(c.path) &&
                 ReadStartFile() == c.path,
             "Open: the names are not the document's");
     Require(f.LTime->text() == "0" && f.Go->isEnabled(), "Open: step label or Go");
@@ -206,7 +206,7 @@ std::string Monkey::ReadStartFile() {
 }
 
 std::string Monkey::Packed() {
-    TaonsDocument d = Data().Document;
+    TaonsDocument d = Data().Document();
     PackDocument(State(), d);
     return std::string(d.bytes.begin(), d.bytes.end());
 }
@@ -246,7 +246,7 @@ bool Monkey::CheckWrite(const std::string& path, const std::string& text, const 
     }
     if (text.empty()) {
         Require(got.empty(), what + " to a good name showed a file text");
-        Require(Contents(Where(path)) == std::string(Data().Document.bytes.begin(), Data().Document.bytes.end()),
+        Require(Contents(Where(path)) == std::string(Data().Document().bytes.begin(), Data().Document().bytes.end()),
                 what + " did not write the record");
         Require(DocumentsAsBefore(files, Where(path)), what + " left another file behind");
         ++saved_;
@@ -265,7 +265,7 @@ std::string Monkey::SaveTextOf(const std::string& path) const {
 void Monkey::SaveCommand() {
     TMainForm& f = Form();
     const bool byKey = Chance(50);
-    const std::string path = Data().DocumentName;
+    const std::string path = Data().DocumentName();
     Note(std::string(byKey ? "Ctrl+S" : "Save") + " to " + path.substr(0, 70));
     const WindowLook before = LookOf(f);
     const auto files = Documents();
@@ -325,7 +325,7 @@ void Monkey::SaveWithDialog(bool nullVelocity) {
         return;
     }
     if (CheckWrite(c.path, SaveText(c.kind), old, files, what)) {
-        Require(Data().DocumentName == c.path && Data().LastDocumentName == c.path &&
+        Require(Data().DocumentName() == c.path && Data().LastDocumentName() == c.path &&
                     f.FName->text() == QString::fromStdString(c.path) && ReadStartFile() == c.path,
                 what + ": the names are not the new document's");
     } else {
@@ -355,9 +355,9 @@ void Monkey::TaonsOrSpiral() {
         }
         Require(!State().SpiralMode && f.Go->isEnabled(), "Taons did not leave the spiral");
         if (remembered.empty()) {
-            Require(Data().DocumentName == kStableStructureTitle, "Taons without a document: the title");
+            Require(Data().DocumentName() == kStableStructureTitle, "Taons without a document: the title");
         } else {
-            Require(Data().DocumentName == remembered, "Taons: not the remembered document");
+            Require(Data().DocumentName() == remembered, "Taons: not the remembered document");
             TaonState expect = Unchanged();
             TaonsDocument doc;
             ReadDocument(Where(remembered), doc);

@@ -176,7 +176,7 @@ bool Monkey::Confirm(QWidget*, const QString& text) {
     if (replace)
         replaceRefused_ = !yes;
     else if (yes)
-        commentary_ = {CommentaryName(Data().DocumentName), Form().CommentText()};
+        commentary_ = {CommentaryName(Data().DocumentName()), Form().CommentText()};
     return yes;
 }
 

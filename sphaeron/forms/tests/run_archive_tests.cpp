@@ -24,7 +24,7 @@ class RunArchiveTest : public FormsTest {
 protected:
     // The record Save would write now.
     Record Now() {
-        TaonsDocument r = Data().Document;
+        TaonsDocument r = Data().Document();
         PackDocument(State(), r);
         return {r.bytes.begin(), r.bytes.end()};
     }
@@ -59,7 +59,7 @@ TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
     f.RB1->setChecked(true);
     f.Cool->setChecked(true);
     RunTo(8);
-    const common::Timeline& t = Data().Timeline;
+    const common::Timeline& t = Data().Timeline();
     for (std::size_t i = 0; i < t.Count(); ++i)
         seen[static_cast<int>(t.StepAt(i))] = Record(t.StateAt(i), t.StateAt(i) + kDocumentSize);
     ASSERT_EQ(9u, seen.size());
@@ -89,7 +89,7 @@ TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
     EXPECT_EQ(QStringLiteral("8"), f.LTime->text());
     EXPECT_TRUE(f.RB1->isChecked());
     EXPECT_TRUE(f.Cool->isChecked());
-    EXPECT_EQ(Path("run.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("run.ato"), Data().DocumentName());
     EXPECT_EQ(seen[8], Now());
 
     // The keys move through the frames, each state exactly as it was run.
@@ -114,7 +114,7 @@ TEST_F(RunArchiveTest, SavedRunOpensShowsItsStatesAndContinuesExactly) {
     EXPECT_TRUE(dialogs.SaveAnswers.empty());
     EXPECT_EQ(uninterrupted, FileBytes(Path("saved.ato")));
     EXPECT_EQ(archived, FileBytes(Path("run.atorun")));
-    EXPECT_FALSE(Data().NameFromRun);
+    EXPECT_FALSE(Data().NameFromRun());
 }
 
 TEST_F(RunArchiveTest, SparseArchiveFromTheCommandLineContinuesExactly) {
@@ -146,7 +146,7 @@ TEST_F(RunArchiveTest, SparseArchiveFromTheCommandLineContinuesExactly) {
     f.OpenDocument(Path("sparse.atorun"));  // as main() does with an argument
     ASSERT_TRUE(dialogs.Failures.empty()) << dialogs.Failures.front().toStdString();
     EXPECT_EQ(25, State().StepCount);
-    const common::Timeline& t = Data().Timeline;
+    const common::Timeline& t = Data().Timeline();
     ASSERT_EQ(4u, t.Count());
     EXPECT_EQ(10, t.StepAt(1));
     Key(Qt::Key_Home);
@@ -266,9 +266,9 @@ TEST_F(RunArchiveTest, RunsAreAutosavedAndOfferedAfterAnUncleanEnd) {
         if (yes) {
             EXPECT_EQ(6, State().StepCount);
             EXPECT_EQ(last, Now());
-            EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
-            EXPECT_FALSE(Data().NameFromRun);
-            EXPECT_EQ(6, Data().Timeline.StepAt(Data().Timeline.Count() - 1));
+            EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
+            EXPECT_FALSE(Data().NameFromRun());
+            EXPECT_EQ(6, Data().Timeline().StepAt(Data().Timeline().Count() - 1));
         } else {
             EXPECT_EQ(before, StateImage(State()));
         }

@@ -213,11 +213,11 @@ TEST_F(RunTest, VelocityResetWithSave) {
         EXPECT_EQ(0.0L, State().NewUz[k]);
     }
     EXPECT_EQ(0.212L, State().X[1]);
-    EXPECT_EQ(Path("null.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("null.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("null.ato"), f.FName->text());
     EXPECT_EQ(Path("null.ato"), ReadStartFile());
     TaonsDocument expect;
-    expect = Data().Document;
+    expect = Data().Document();
     PackDocument(State(), expect);
     std::vector<unsigned char> bytes(expect.bytes.begin(), expect.bytes.end());
     EXPECT_EQ(bytes, FileBytes(Path("null.ato")));
@@ -238,14 +238,14 @@ TEST_F(RunTest, VelocityResetCancelledOrFailedKeepsTheDocument) {
     f.Null00Click();
     EXPECT_EQ(0.0L, State().Ux[1]);
     EXPECT_EQ(onDisk, FileBytes(Path("doc.ato")));
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
 
     // A path that cannot be written: reported, and the names stay.
     dialogs.SaveAnswers.push_back(QPath("no/such/folder/x.ato"));
     f.Null00->click();
     ASSERT_EQ(1u, dialogs.Failures.size());
     EXPECT_EQ(QStringLiteral("File not found"), dialogs.Failures[0]);
-    EXPECT_EQ(Path("doc.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("doc.ato"), Data().DocumentName());
     EXPECT_EQ(QPath("doc.ato"), f.FName->text());
     EXPECT_EQ(Path("doc.ato"), ReadStartFile());
 }

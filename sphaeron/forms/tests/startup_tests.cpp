@@ -34,7 +34,7 @@ TEST_F(StartupTest, FirstStartCreatesAnEmptyStartFileAndShowsTheSpiral) {
     EXPECT_TRUE(State().SpiralMode);
     EXPECT_TRUE(State().Stopped);
     EXPECT_EQ(kMaxTaons, State().TaonCount);
-    EXPECT_EQ("ThetraSpiral", Data().DocumentName);
+    EXPECT_EQ("ThetraSpiral", Data().DocumentName());
     EXPECT_EQ(QStringLiteral("File Name"), f.FName->text());
     EXPECT_FALSE(f.Go->isEnabled());
     EXPECT_EQ(QStringLiteral("No Comment"), f.Comment->toPlainText());
@@ -42,10 +42,10 @@ TEST_F(StartupTest, FirstStartCreatesAnEmptyStartFileAndShowsTheSpiral) {
     EXPECT_EQ(0.001L, State().DT);
     EXPECT_EQ(QStringLiteral("0,001"), f.EditDT->text());
     EXPECT_EQ(QStringLiteral("0"), f.EditA1->text());
-    EXPECT_EQ(3.0L, Data().Controls.ZoomStep);
-    EXPECT_EQ(0.01L, Data().Controls.AngleStep);
-    EXPECT_EQ(120.0L, Data().View.ViewScale);
-    EXPECT_EQ(362, Data().View.CenterX);  // Round(725 / 2), the half to the even neighbour
+    EXPECT_EQ(3.0L, Data().Controls().ZoomStep);
+    EXPECT_EQ(0.01L, Data().Controls().AngleStep);
+    EXPECT_EQ(120.0L, Data().View().ViewScale);
+    EXPECT_EQ(362, Data().View().CenterX);  // Round(725 / 2), the half to the even neighbour
     EXPECT_TRUE(dialogs.Failures.empty());
 
     // The picture is the spiral: white spine and red edges on black.
@@ -80,7 +80,7 @@ TEST_F(StartupTest, EmptyStartFileShowsTheSpiral) {
     WriteStartFile("");
     TMainForm& f = Start();
     EXPECT_TRUE(State().SpiralMode);
-    EXPECT_EQ("ThetraSpiral", Data().DocumentName);
+    EXPECT_EQ("ThetraSpiral", Data().DocumentName());
     EXPECT_FALSE(f.Go->isEnabled());
     EXPECT_EQ("", ReadStartFile());
 }
@@ -94,8 +94,8 @@ TEST_F(StartupTest, RememberedDocumentKeepsItsTimeStepAndCommentary) {
     TMainForm& f = Start();
     EXPECT_FALSE(State().SpiralMode);
     EXPECT_TRUE(f.Go->isEnabled());
-    EXPECT_EQ(Path("ring.ato"), Data().DocumentName);
-    EXPECT_EQ(Path("ring.ato"), Data().LastDocumentName);
+    EXPECT_EQ(Path("ring.ato"), Data().DocumentName());
+    EXPECT_EQ(Path("ring.ato"), Data().LastDocumentName());
     EXPECT_EQ(QPath("ring.ato"), f.FName->text());
     // The field and the value in force agree: the document's time step.
     EXPECT_EQ(QStringLiteral("0,01"), f.EditDT->text());
@@ -106,7 +106,7 @@ TEST_F(StartupTest, RememberedDocumentKeepsItsTimeStepAndCommentary) {
     EXPECT_EQ(QStringLiteral("-0,212"), f.Listing->Cell(3, 1));
     EXPECT_EQ(QStringLiteral(""), f.Listing->Cell(1, 5));
     EXPECT_EQ(QStringLiteral("first line\nsecond line"), f.Comment->toPlainText());
-    EXPECT_TRUE(Data().CommentModified);  // the loaded text replaced "No Comment"
+    EXPECT_TRUE(Data().CommentModified());  // the loaded text replaced "No Comment"
 
     // A run started at once steps with the document's time step.
     TaonState expect = State();
@@ -123,7 +123,7 @@ TEST_F(StartupTest, MissingRememberedDocumentFallsBackToTheEasySquare) {
     EXPECT_FALSE(State().SpiralMode);
     EXPECT_TRUE(f.Go->isEnabled());
     EXPECT_EQ(QStringLiteral("The easy square"), f.FName->text());
-    EXPECT_EQ(Path("gone.ato"), Data().DocumentName);
+    EXPECT_EQ(Path("gone.ato"), Data().DocumentName());
     EXPECT_TRUE(dialogs.Failures.empty());
     EXPECT_EQ(0.001L, State().DT);
     EXPECT_EQ(QStringLiteral("0,001"), f.EditDT->text());
@@ -171,7 +171,7 @@ TEST_F(StartupTest, StartFileThatCannotBeCreatedIsReportedAndTheSpiralShown) {
     EXPECT_EQ(QStringLiteral("File not found"), dialogs.Failures[0]);
     EXPECT_TRUE(State().SpiralMode);
     EXPECT_TRUE(State().Stopped);
-    EXPECT_EQ("ThetraSpiral", Data().DocumentName);
+    EXPECT_EQ("ThetraSpiral", Data().DocumentName());
     EXPECT_EQ(QStringLiteral("0,001"), f.EditDT->text());
     f.show();
     EXPECT_GT(Count(f.BackBuffer, 0xFF0000), 300);
@@ -185,8 +185,8 @@ TEST_F(StartupTest, WindowHasTheWrittenSizesAndTexts) {
     EXPECT_EQ(725, f.width());
     EXPECT_EQ(289, f.PanTop());
     EXPECT_EQ(QSize(725, 289), f.BackBuffer.size());
-    EXPECT_EQ(362, Data().View.CenterX);
-    EXPECT_EQ(144, Data().View.CenterY);
+    EXPECT_EQ(362, Data().View().CenterX);
+    EXPECT_EQ(144, Data().View().CenterY);
     EXPECT_EQ(182, f.Pan->height());
     EXPECT_EQ(243, f.Panel1->width());
     EXPECT_EQ(f.width(), f.Pan->width());
@@ -223,20 +223,20 @@ TEST_F(StartupTest, TheMenuKeysDoWhatTheirItemsDo) {
     press(Qt::Key_F6);
     EXPECT_TRUE(f.ShowSpin->isChecked());
     press(Qt::Key_F7);
-    EXPECT_TRUE(Data().View.ShowNumbers);
+    EXPECT_TRUE(Data().View().ShowNumbers);
     // Ctrl+arrows shift the picture by 5 pixels; F8 centres it again.
     press(Qt::CTRL | Qt::Key_Left);
     press(Qt::CTRL | Qt::Key_Left);
     press(Qt::CTRL | Qt::Key_Right);
     press(Qt::CTRL | Qt::Key_Down);
-    EXPECT_EQ(-5.0L, Data().View.ShiftX);
-    EXPECT_EQ(5.0L, Data().View.ShiftY);
+    EXPECT_EQ(-5.0L, Data().View().ShiftX);
+    EXPECT_EQ(5.0L, Data().View().ShiftY);
     press(Qt::CTRL | Qt::Key_Up);
     press(Qt::CTRL | Qt::Key_Up);
-    EXPECT_EQ(-5.0L, Data().View.ShiftY);
+    EXPECT_EQ(-5.0L, Data().View().ShiftY);
     press(Qt::Key_F8);
-    EXPECT_EQ(0.0L, Data().View.ShiftX);
-    EXPECT_EQ(0.0L, Data().View.ShiftY);
+    EXPECT_EQ(0.0L, Data().View().ShiftX);
+    EXPECT_EQ(0.0L, Data().View().ShiftY);
     // Ctrl+S saves the document; F5 reads the remembered one again.
     State().X[1] = 0.25L;
     press(Qt::CTRL | Qt::Key_S);

@@ -66,7 +66,7 @@ TEST_F(TimelineTest, KeysGoBackSaveAndRunOnExactly) {
     f.GoClick();
     ASSERT_EQ(6, State().StepCount);
     EXPECT_TRUE(idleDuringRun);
-    EXPECT_EQ(7u, Data().Timeline.Count());
+    EXPECT_EQ(7u, Data().Timeline().Count());
 
     // Back to the start: Save writes the document as it was loaded.
     Key(Qt::Key_Home);
@@ -88,7 +88,7 @@ TEST_F(TimelineTest, KeysGoBackSaveAndRunOnExactly) {
     }
     Key(Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(After(5), FileBytes(Path("doc.ato")));
-    EXPECT_EQ(7u, Data().Timeline.Count());
+    EXPECT_EQ(7u, Data().Timeline().Count());
 
     // Running on from the last state is the run of the whole number of steps.
     Key(Qt::Key_End);
@@ -113,7 +113,7 @@ TEST_F(TimelineTest, KeysGoBackSaveAndRunOnExactly) {
     EXPECT_EQ(QStringLiteral("Step 4 of 0 - 9"), f.TimelineLabel->text());
     EXPECT_EQ(QString::fromStdString(common::FormatReal(State().X[2], ',')), f.Listing->Cell(1, 2));
     RunTo(6);
-    EXPECT_EQ(7u, Data().Timeline.Count());
+    EXPECT_EQ(7u, Data().Timeline().Count());
     Key(Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(After(6), FileBytes(Path("doc.ato")));
     EXPECT_EQ(QStringLiteral("Step 6 of 0 - 6"), f.TimelineLabel->text());
@@ -146,9 +146,9 @@ TEST_F(TimelineTest, NewOpenTaonsAndSpiralStartItAfresh) {
         SCOPED_TRACE(c.name);
         if (State().SpiralMode) f.OpenDocument(Path("doc.ato"));
         RunTo(State().StepCount + 2);
-        ASSERT_EQ(3u, Data().Timeline.Count());
+        ASSERT_EQ(3u, Data().Timeline().Count());
         c.command();
-        EXPECT_EQ(c.count, Data().Timeline.Count());
+        EXPECT_EQ(c.count, Data().Timeline().Count());
         EXPECT_FALSE(f.TimelineSlider->isEnabled());
     }
     // In the spiral the keys find nothing to go to.

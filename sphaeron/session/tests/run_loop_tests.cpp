@@ -12,6 +12,7 @@
 
 #include "sphaeron/core/observables.h"
 #include "sphaeron/session/session.h"
+#include "sphaeron/session/tests/session_access.h"
 #include "tests/support/taon_helpers.h"
 
 namespace sphaeron {
@@ -71,7 +72,7 @@ struct Recorder : StateRecorder {
 
 TEST(RunLoop, CountsRecordsAndStops) {
     Session s;
-    s.State = Square();
+    SessionTestAccess::State(s) = Square();
     Recorder recorder;
     s.AddRecorder(&recorder);
     s.RestartTimeline();
@@ -80,13 +81,13 @@ TEST(RunLoop, CountsRecordsAndStops) {
     EXPECT_EQ(5u, r.steps);
     EXPECT_FALSE(r.faulted);
     EXPECT_EQ(5u, s.Steps());
-    EXPECT_EQ(5, s.State.StepCount);
-    EXPECT_TRUE(s.State.Stopped);
+    EXPECT_EQ(5, s.State().StepCount);
+    EXPECT_TRUE(s.State().Stopped);
     EXPECT_EQ((std::vector<std::uint64_t>{1, 2, 3, 4, 5}), recorder.steps);
-    EXPECT_EQ(6u, s.Timeline.Count());
+    EXPECT_EQ(6u, s.Timeline().Count());
     TaonState expect = Square();
     for (int i = 0; i < 5; ++i) testsupport::StepOnce(expect);
-    EXPECT_TRUE(SameState(expect, s.State));
+    EXPECT_TRUE(SameState(expect, s.State()));
 
     // Without a limit it runs until a stop request between two steps.
     Watch w;
@@ -106,13 +107,13 @@ TEST(RunLoop, CountsRecordsAndStops) {
 
 TEST(RunLoop, AChangeBetweenTwoStepsActsOnTheNext) {
     Session s;
-    s.State = Square();
+    SessionTestAccess::State(s) = Square();
     Watch w;
     w.session = &s;
     w.at = [](Session& session, std::uint64_t step) {
-        if (step == 1) session.State.DT = 0.02L;
+        if (step == 1) session.SetParameter(0, 0.02L);  // DT
         if (step == 2) session.SetSwitches({.mode = 1, .stopL = false, .cool = true});
-        if (step == 3) session.State.B2 = 1.1L;
+        if (step == 3) session.SetParameter(8, 1.1L);  // B2
     };
     s.Run(5, &w);
 
@@ -125,17 +126,17 @@ TEST(RunLoop, AChangeBetweenTwoStepsActsOnTheNext) {
     expect.B2 = 1.1L;
     testsupport::StepOnce(expect, later);
     testsupport::StepOnce(expect, later);
-    EXPECT_TRUE(SameState(expect, s.State));
+    EXPECT_TRUE(SameState(expect, s.State()));
 }
 
 TEST(RunLoop, AFaultEndsTheRunWithTheStateCommittedBeforeIt) {
     Session s;
-    s.State = Square();
+    SessionTestAccess::State(s) = Square();
     Watch w;
     w.session = &s;
     // After step 2 a position whose distances overflow.
     w.at = [](Session& session, std::uint64_t step) {
-        if (step == 2) session.State.X[1] = LDBL_MAX;
+        if (step == 2) SessionTestAccess::State(session).X[1] = LDBL_MAX;
     };
     const RunResult r = s.Run(Session::kUntilStopped, &w);
     ASSERT_TRUE(r.faulted);
@@ -143,13 +144,13 @@ TEST(RunLoop, AFaultEndsTheRunWithTheStateCommittedBeforeIt) {
     EXPECT_EQ(3u, r.faultStep);
     EXPECT_EQ("Floating point overflow", r.fault);
     EXPECT_EQ(2u, s.Steps());
-    EXPECT_TRUE(s.State.Stopped);
+    EXPECT_TRUE(s.State().Stopped);
 
     TaonState expect = Square();
     testsupport::StepOnce(expect);
     testsupport::StepOnce(expect);
     expect.X[1] = LDBL_MAX;
-    EXPECT_TRUE(SameState(expect, s.State));
+    EXPECT_TRUE(SameState(expect, s.State()));
 }
 
 TEST(RunLoop, TheCountGoesOnPast32BitsWhileTheShownCounterWraps) {
@@ -165,26 +166,26 @@ TEST(RunLoop, TheCountGoesOnPast32BitsWhileTheShownCounterWraps) {
     };
     for (const auto& c : cases) {
         Session s;
-        s.State = Square();
+        SessionTestAccess::State(s) = Square();
         s.SetSteps(c.from);
         s.RestartTimeline();
         s.Run(static_cast<std::uint64_t>(c.steps));
         EXPECT_EQ(c.count, s.Steps()) << c.from;
-        EXPECT_EQ(c.shown, s.State.StepCount) << c.from;
-        EXPECT_EQ(static_cast<std::int64_t>(c.count), s.Timeline.StepAt(s.Timeline.Count() - 1));
+        EXPECT_EQ(c.shown, s.State().StepCount) << c.from;
+        EXPECT_EQ(static_cast<std::int64_t>(c.count), s.Timeline().StepAt(s.Timeline().Count() - 1));
     }
     // A counter set apart from the count starts it anew.
     Session s;
-    s.State = Square();
+    SessionTestAccess::State(s) = Square();
     s.SetSteps(std::uint64_t{1} << 33);
-    s.State.StepCount = 17;
+    SessionTestAccess::State(s).StepCount = 17;
     s.Run(1);
     EXPECT_EQ(18u, s.Steps());
 }
 
 TEST(RunLoop, ObservablesAskedForComeWithTheStep) {
     Session s;
-    s.State = Square();
+    SessionTestAccess::State(s) = Square();
     Watch w;
     w.session = &s;
     w.wants = [](std::uint64_t next) { return next == 3; };

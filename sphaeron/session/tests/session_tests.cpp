@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "sphaeron/session/session.h"
+#include "sphaeron/session/tests/session_access.h"
 #include "tests/support/error_text.h"
 #include "tests/support/taon_helpers.h"
 #include "tests/support/temp_dir.h"
@@ -68,23 +69,23 @@ TEST_F(SessionTest, OpenTakesTheDocumentOrChangesNothing) {
         std::filesystem::remove_all(Path("config"));
         if (c.startFileIsAFolder) std::filesystem::create_directories(StartFilePath());
         Session s;
-        s.State.SpiralMode = true;
-        s.State.StepCount = 9;
-        s.DocumentName = s.LastDocumentName = "before";
-        const TaonState before = s.State;
-        const TaonsDocument record = s.Document;
+        SessionTestAccess::State(s).SpiralMode = true;
+        SessionTestAccess::State(s).StepCount = 9;
+        SessionTestAccess::DocumentName(s) = SessionTestAccess::LastDocumentName(s) = "before";
+        const TaonState before = s.State();
+        const TaonsDocument record = s.Document();
         std::optional<std::string> commentary;
         const std::string error = ErrorText([&] { commentary = s.OpenDocument(Path(c.name)); });
         if (c.error.empty()) {
             EXPECT_EQ("", error);
-            EXPECT_EQ(0.5L, s.State.DT);
-            EXPECT_EQ(3.0L, s.State.ViewZ[1]);
-            EXPECT_EQ(6.0L, s.State.NewUz[1]);
-            EXPECT_FALSE(s.State.Present(2));
-            EXPECT_FALSE(s.State.SpiralMode);
-            EXPECT_EQ(0, s.State.StepCount);
-            EXPECT_EQ(Path(c.name), s.DocumentName);
-            EXPECT_EQ(Path(c.name), s.LastDocumentName);
+            EXPECT_EQ(0.5L, s.State().DT);
+            EXPECT_EQ(3.0L, s.State().ViewZ[1]);
+            EXPECT_EQ(6.0L, s.State().NewUz[1]);
+            EXPECT_FALSE(s.State().Present(2));
+            EXPECT_FALSE(s.State().SpiralMode);
+            EXPECT_EQ(0, s.State().StepCount);
+            EXPECT_EQ(Path(c.name), s.DocumentName());
+            EXPECT_EQ(Path(c.name), s.LastDocumentName());
             EXPECT_EQ(Path(c.name), Contents(StartFilePath()));
             EXPECT_EQ("notes", commentary.value_or("<none>"));
             continue;
@@ -93,10 +94,10 @@ TEST_F(SessionTest, OpenTakesTheDocumentOrChangesNothing) {
             EXPECT_EQ(c.error, error);
         }
         EXPECT_NE("", error);
-        EXPECT_TRUE(SameState(before, s.State));
-        EXPECT_EQ(record.bytes, s.Document.bytes);
-        EXPECT_EQ("before", s.DocumentName);
-        EXPECT_EQ("before", s.LastDocumentName);
+        EXPECT_TRUE(SameState(before, s.State()));
+        EXPECT_EQ(record.bytes, s.Document().bytes);
+        EXPECT_EQ("before", s.DocumentName());
+        EXPECT_EQ("before", s.LastDocumentName());
     }
 }
 
@@ -112,10 +113,10 @@ TEST_F(SessionTest, SavesWriteTheRecordAndSetTheNamesTheyOwn) {
         Put(Path("work.ato"), doc_);
         Session s;
         s.OpenDocument(Path("work.ato"));
-        s.State.X[1] = 10;  // taken in by "&Yes": committed only
-        s.State.X[2] = 20;  // the same for an absent taon
+        SessionTestAccess::State(s).X[1] = 10;  // taken in by "&Yes": committed only
+        SessionTestAccess::State(s).X[2] = 20;  // the same for an absent taon
         int nameShown = 0;
-        s.DocumentNameSet = [&] { ++nameShown; };
+        s.OnDocumentNameSet([&] { ++nameShown; });
         const std::string target = c.op == Op::Save ? Path("work.ato") : Path("out.ato");
         switch (c.op) {
             case Op::Save: EXPECT_TRUE(s.SaveDocument()); break;
@@ -129,19 +130,19 @@ TEST_F(SessionTest, SavesWriteTheRecordAndSetTheNamesTheyOwn) {
         std::memcpy(&x1, written.data() + kXOffset, 10);
         EXPECT_EQ(10.0L, x1);
         const std::string current = c.namesFollow ? target : Path("work.ato");
-        EXPECT_EQ(current, s.DocumentName);
-        EXPECT_EQ(current, s.LastDocumentName);
+        EXPECT_EQ(current, s.DocumentName());
+        EXPECT_EQ(current, s.LastDocumentName());
         EXPECT_EQ(current, Contents(StartFilePath()));
         EXPECT_EQ(c.namesFollow ? 1 : 0, nameShown);
         // Only the edit dialog's OK starts the present taons from the
         // committed copy.
-        EXPECT_EQ(c.op == Op::Edited ? 10.0L : 1.0L, s.State.NewX[1]);
-        EXPECT_EQ(c.op == Op::Edited ? 10.0L : 1.0L, s.State.ViewX[1]);
-        EXPECT_EQ(7.0L, s.State.NewX[2]);
+        EXPECT_EQ(c.op == Op::Edited ? 10.0L : 1.0L, s.State().NewX[1]);
+        EXPECT_EQ(c.op == Op::Edited ? 10.0L : 1.0L, s.State().ViewX[1]);
+        EXPECT_EQ(7.0L, s.State().NewX[2]);
     }
     Session spiral;
-    spiral.State.SpiralMode = true;
-    spiral.DocumentName = Path("spiral.ato");
+    SessionTestAccess::State(spiral).SpiralMode = true;
+    SessionTestAccess::DocumentName(spiral) = Path("spiral.ato");
     EXPECT_FALSE(spiral.SaveDocument());
     EXPECT_EQ("<none>", Contents(Path("spiral.ato")));
 }
@@ -168,21 +169,21 @@ TEST_F(SessionTest, RememberedDocument) {
             Put(StartFilePath(), std::string(c.startFile) + "\r\nmore");
         }
         Session s;
-        s.State.SpiralMode = true;
-        s.DocumentName = s.LastDocumentName = "before";
+        SessionTestAccess::State(s).SpiralMode = true;
+        SessionTestAccess::DocumentName(s) = SessionTestAccess::LastDocumentName(s) = "before";
         RememberedDocument found = RememberedDocument::Unreadable;
         EXPECT_EQ(c.error, ErrorText([&] { found = s.LoadRememberedDocument(); }));
         EXPECT_EQ(c.found, found);
         const bool path = c.startFile && *c.startFile;
-        EXPECT_EQ(path ? c.startFile : "before", s.DocumentName);
-        EXPECT_EQ(c.startFile ? c.startFile : "before", s.LastDocumentName);
-        EXPECT_EQ(!path, s.State.SpiralMode);
-        EXPECT_EQ(found == RememberedDocument::Loaded && c.error.empty() ? 0.5L : 0.0L, s.State.DT);
+        EXPECT_EQ(path ? c.startFile : "before", s.DocumentName());
+        EXPECT_EQ(c.startFile ? c.startFile : "before", s.LastDocumentName());
+        EXPECT_EQ(!path, s.State().SpiralMode);
+        EXPECT_EQ(found == RememberedDocument::Loaded && c.error.empty() ? 0.5L : 0.0L, s.State().DT);
     }
 }
 
 TEST_F(SessionTest, FieldTextsAreStoredUpToTheFirstBadOne) {
-    TaonState& st = s_.State;
+    TaonState& st = SessionTestAccess::State(s_);
     st.Z[3] = -1;
     EXPECT_EQ("'x' is not a valid floating point value",
               ErrorText([&] { s_.SubmitTaon(3, {"1", " 2,5 ", "x", "4", "5", "6"}, true, ','); }));
@@ -206,6 +207,32 @@ TEST_F(SessionTest, FieldTextsAreStoredUpToTheFirstBadOne) {
     EXPECT_EQ("7", s_.ParameterTexts(',')[1]);
 }
 
+TEST_F(SessionTest, ARecordTakenAsTheDocumentLeavesNamesAndCountAndPacksBackToItself) {
+    SessionTestAccess::DocumentName(s_) = "name";
+    s_.SetSteps(7);
+    int nameShown = 0;
+    s_.OnDocumentNameSet([&] { ++nameShown; });
+    TaonsDocument record;
+    std::copy(doc_.begin(), doc_.end(), record.bytes.begin());
+    s_.UseRecord(record);
+    EXPECT_EQ(0.5L, s_.State().DT);
+    EXPECT_EQ(6.0L, s_.State().NewUz[1]);
+    EXPECT_FALSE(s_.State().Present(2));
+    EXPECT_EQ("name", s_.DocumentName());
+    EXPECT_EQ(0, nameShown);
+    EXPECT_EQ(7u, s_.Steps());
+    EXPECT_EQ(record.bytes, s_.Packed().bytes);
+
+    // A parameter set acts on the state; the buffer keeps the record read
+    // until a save packs the state into it.
+    s_.SetParameter(0, 0.25L);
+    TaonState packed, buffer;
+    DistributeDocument(s_.Packed(), packed);
+    DistributeDocument(s_.Document(), buffer);
+    EXPECT_EQ(0.25L, packed.DT);
+    EXPECT_EQ(0.5L, buffer.DT);
+}
+
 TEST_F(SessionTest, ReplaceQuestionForFilesThatAreNoDocument) {
     Put(Path("README.md"), std::string(11372, 'x'));
     Put(Path("one"), "x");
@@ -224,13 +251,13 @@ TEST_F(SessionTest, VelocityResetOnlyWhenIdleWithTaons) {
     for (const bool spiral : {true, false})
         for (const bool stopped : {true, false}) {
             Session s;
-            testsupport::PutTaon(s.State, 1, 0, 0, 0, 1, 2, 3);
-            s.State.SpiralMode = spiral;
-            s.State.Stopped = stopped;
+            testsupport::PutTaon(SessionTestAccess::State(s), 1, 0, 0, 0, 1, 2, 3);
+            SessionTestAccess::State(s).SpiralMode = spiral;
+            SessionTestAccess::State(s).Stopped = stopped;
             const bool acts = !spiral && stopped;
             EXPECT_EQ(acts, s.NullVelocities());
-            EXPECT_EQ(acts ? 0.0L : 2.0L, s.State.Uy[1]);
-            EXPECT_EQ(acts ? 0.0L : 2.0L, s.State.NewUy[1]);
+            EXPECT_EQ(acts ? 0.0L : 2.0L, s.State().Uy[1]);
+            EXPECT_EQ(acts ? 0.0L : 2.0L, s.State().NewUy[1]);
         }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sphaeron/session/session.h"
+#include "sphaeron/session/tests/session_access.h"
 #include "tests/support/temp_dir.h"
 
 namespace sphaeron {
@@ -23,12 +24,12 @@ Image FileImage(const std::string& path) {
 
 // The record Save would write now.
 Image RecordOf(const Session& s) {
-    TaonsDocument record = s.Document;
-    PackDocument(s.State, record);
+    TaonsDocument record = s.Document();
+    PackDocument(s.State(), record);
     return Image(record.bytes.begin(), record.bytes.end());
 }
 
-Image Recorded(const Session& s, std::size_t i) { return Image(s.Timeline.StateAt(i), s.Timeline.StateAt(i) + kDocumentSize); }
+Image Recorded(const Session& s, std::size_t i) { return Image(s.Timeline().StateAt(i), s.Timeline().StateAt(i) + kDocumentSize); }
 
 // Steps through the run loop with the switches.
 void RunSteps(Session& s, const StepSwitches& sw, int steps) {
@@ -76,28 +77,28 @@ TEST(SessionTimeline, GoingBackAndRunningOnRepeatsTheRun) {
 
         Session s(c.threads);
         s.OpenDocument(path);
-        ASSERT_EQ(1u, s.Timeline.Count());
+        ASSERT_EQ(1u, s.Timeline().Count());
         RunSteps(s, c.sw, c.steps);
-        ASSERT_EQ(static_cast<std::size_t>(c.steps) + 1, s.Timeline.Count());
+        ASSERT_EQ(static_cast<std::size_t>(c.steps) + 1, s.Timeline().Count());
         for (int n = 0; n <= c.steps; ++n) {
-            EXPECT_EQ(n, s.Timeline.StepAt(static_cast<std::size_t>(n)));
+            EXPECT_EQ(n, s.Timeline().StepAt(static_cast<std::size_t>(n)));
             ASSERT_EQ(expected[static_cast<std::size_t>(n)], Recorded(s, static_cast<std::size_t>(n))) << "step " << n;
         }
 
         // Back: the recorded state in all three copies, with its count.
         ASSERT_TRUE(s.ShowRecorded(static_cast<std::size_t>(c.back)));
         EXPECT_EQ(expected[static_cast<std::size_t>(c.back)], RecordOf(s));
-        EXPECT_EQ(c.back, s.State.StepCount);
+        EXPECT_EQ(c.back, s.State().StepCount);
         for (int k = 1; k <= kMaxTaons; ++k)
-            ASSERT_TRUE(s.State.NewX[k] == s.State.X[k] && s.State.ViewZ[k] == s.State.Z[k] &&
-                        s.State.NewUy[k] == s.State.Uy[k])
+            ASSERT_TRUE(s.State().NewX[k] == s.State().X[k] && s.State().ViewZ[k] == s.State().Z[k] &&
+                        s.State().NewUy[k] == s.State().Uy[k])
                 << k;
 
         // Running on from there drops the later states and makes them again.
         s.ContinueTimeline();
-        EXPECT_EQ(static_cast<std::size_t>(c.back) + 1, s.Timeline.Count());
+        EXPECT_EQ(static_cast<std::size_t>(c.back) + 1, s.Timeline().Count());
         RunSteps(s, c.sw, c.steps - c.back);
-        ASSERT_EQ(static_cast<std::size_t>(c.steps) + 1, s.Timeline.Count());
+        ASSERT_EQ(static_cast<std::size_t>(c.steps) + 1, s.Timeline().Count());
         EXPECT_EQ(expected.back(), RecordOf(s));
         for (int n = c.back; n <= c.steps; ++n)
             ASSERT_EQ(expected[static_cast<std::size_t>(n)], Recorded(s, static_cast<std::size_t>(n))) << "step " << n;
@@ -111,22 +112,22 @@ TEST(SessionTimeline, GoingBackAndRunningOnRepeatsTheRun) {
         // A state changed between runs is recorded when the next run starts,
         // after the one it came from: here a new time step.
         s.ContinueTimeline();
-        ASSERT_EQ(1u, s.Timeline.Count());
-        s.State.DT = s.State.DT / 2;
+        ASSERT_EQ(1u, s.Timeline().Count());
+        SessionTestAccess::State(s).DT = s.State().DT / 2;
         s.ContinueTimeline();
-        ASSERT_EQ(2u, s.Timeline.Count());
-        EXPECT_EQ(0, s.Timeline.StepAt(1));
+        ASSERT_EQ(2u, s.Timeline().Count());
+        EXPECT_EQ(0, s.Timeline().StepAt(1));
         EXPECT_EQ(RecordOf(s), Recorded(s, 1));
     }
 }
 
 TEST(SessionTimeline, TheSpiralRecordsNothing) {
     Session s;
-    s.State.SpiralMode = true;
+    SessionTestAccess::State(s).SpiralMode = true;
     s.RestartTimeline();
     s.ContinueTimeline();
     s.RecordStep();
-    EXPECT_TRUE(s.Timeline.Empty());
+    EXPECT_TRUE(s.Timeline().Empty());
     EXPECT_FALSE(s.ShowRecorded(0));
 }
 

@@ -55,7 +55,7 @@ TEST(ColourBy, OnlyTheBlocksChangeAndTheLegendIsInTheCorner) {
     ViewState v;
     StartView(v, 400, 300);
     SceneSwitches plain;
-    plain.StopL = true;  // taons 7 .. 50 hidden either way
+    plain.stopL = true;  // taons 7 .. 50 hidden either way
     PutTaon(s, 20, 0.5L, 0, 0);
     common::MemoryCanvas before(400, 300);
     DrawTaonScene(s, v, before, plain);

@@ -35,7 +35,7 @@ struct Scene {
 
 SceneSwitches Mode1(const ShellFieldTexts& texts, int* calls = nullptr) {
     SceneSwitches sw;
-    sw.RB1 = true;
+    sw.shelloscope = true;
     sw.ShellFields = [texts, calls] {
         if (calls) ++*calls;
         return texts;
@@ -92,8 +92,8 @@ TEST(TaonScene, StopLHidesSevenToFiftyButNumbersThemAndDropsTheShelloscope) {
         PutTaon(s.state, k, -3.0L + ((k - 1) % 20) * 0.1L, 0, -1.0L + ((k - 1) / 20) * 0.2L);
     s.state.A1 = s.state.B1 = s.state.C1 = s.state.D1 = s.state.F1 = s.state.G1 = 1;
     s.view.ShowNumbers = true;
-    s.switches.StopL = true;
-    s.switches.RB1 = true;
+    s.switches.stopL = true;
+    s.switches.shelloscope = true;
     s.Draw();
     EXPECT_EQ(6 * 4, s.canvas.Count(kLime));
     EXPECT_EQ(30 * 4, s.canvas.Count(kYellow));
@@ -110,7 +110,7 @@ TEST(TaonScene, LibrationLineThroughTaonFour) {
     PutTaon(s.state, 2, 0, 1, 0);
     PutTaon(s.state, 3, 0, -1, 0);
     PutTaon(s.state, 4, 0, 0, 0);  // anchor (362, 144)
-    s.switches.RB2 = true;
+    s.switches.libration = true;
     s.Draw();
     // e - g = 4.5 and f - h = 2.25: dot j lies at +-(2.7 j, 1.35 j) rounded.
     EXPECT_EQ(200, s.canvas.Count(kYellow));
@@ -121,12 +121,12 @@ TEST(TaonScene, LibrationLineThroughTaonFour) {
     EXPECT_EQ(kLime, s.canvas.Pixel(393, 159));
 
     // Still drawn with StopL (taon 4 is one of the six).
-    s.switches.StopL = true;
+    s.switches.stopL = true;
     s.Draw();
     EXPECT_EQ(200, s.canvas.Count(kYellow));
 
     // No line when the offset is parallel to an axis.
-    s.switches.StopL = false;
+    s.switches.stopL = false;
     s.state.Z[1] = 0;
     s.Draw();
     EXPECT_EQ(0, s.canvas.Count(kYellow));
