@@ -1,0 +1,113 @@
+#include "common/run_timeline.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "common/errors.h"
+
+namespace common {
+
+namespace {
+
+SwitchBytes EntrySwitches(const Timeline& t, std::size_t i, std::size_t recordSize) {
+    SwitchBytes sw{};
+    std::memcpy(sw.data(), t.StateAt(i) + recordSize, sw.size());
+    return sw;
+}
+
+std::string Grouped(std::uintmax_t n) {
+    std::string text = std::to_string(n);
+    for (std::size_t i = text.size(); i > 3; i -= 3) text.insert(i - 3, ",");
+    return text;
+}
+
+void WriteTimeline(const Timeline& t, RunArchiveWriter writer, const ByteRanges& computed) {
+    const std::size_t size = writer.RecordSize();
+    RunRecorder recorder(std::move(writer), 1, computed);
+    const std::size_t n = t.Count();
+    bool started = false;
+    std::int64_t last = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int64_t step = t.StepAt(i);
+        // A state taken up again after a change between two runs (the time
+        // step, an edit) follows the one before it at the same step, as a
+        // frame of its own: replay goes on from the later one.
+        if (!started || step != last + 1)
+            recorder.Start(step, t.StateAt(i), EntrySwitches(t, i + 1 < n ? i + 1 : i, size));
+        else
+            recorder.Record(step, t.StateAt(i), EntrySwitches(t, i, size));
+        started = true;
+        last = step;
+    }
+    recorder.Finish();
+}
+
+}  // namespace
+
+std::optional<std::string> RunReplaceQuestion(const std::string& path, const std::string& program) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec) || LooksLikeRunArchive(path))
+        return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return std::nullopt;
+    return "'" + std::filesystem::path(path).filename().string() + "' is " + Grouped(size) +
+           (size == 1 ? " byte" : " bytes") + " long and is not a " + program + " run archive. Replace it?";
+}
+
+void SaveTimelineRun(const Timeline& timeline, const std::string& path, const RunArchiveKind& kind,
+                     const ByteRanges& computed, bool replace) {
+    if (timeline.Empty()) return;
+    std::error_code ec;
+    if (!replace || !std::filesystem::is_regular_file(path, ec) || LooksLikeRunArchive(path)) {
+        WriteTimeline(timeline, RunArchiveWriter::Create(path, kind), computed);
+        return;
+    }
+    // The file that is no archive goes only once the archive is complete.
+    const std::string part = path + ".part";
+    try {
+        WriteTimeline(timeline, RunArchiveWriter::Create(part, kind), computed);
+        std::filesystem::rename(part, path);
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::filesystem::remove(part, ec);
+        throw FileError("cannot write '" + path + "': " + e.code().message(), e.code().value());
+    } catch (...) {
+        std::filesystem::remove(part, ec);
+        throw;
+    }
+}
+
+RunTimeline ReadRunTimeline(const RunArchive& archive, std::size_t budget,
+                            const std::function<void(const SwitchBytes&)>& check) {
+    if (archive.Count() == 0) throw AppError("'" + archive.Path() + "' holds no states");
+    const std::size_t size = archive.Kind().recordSize;
+    RunTimeline out{Timeline(size + kRunSwitchesSize, budget), {}};
+    Timeline& timeline = out.timeline;
+    std::vector<unsigned char> entry(size + kRunSwitchesSize);
+    // Each frame goes into the timeline once the next is read. An entry's
+    // switches are those of the frame before.
+    SwitchBytes madeWith{}, pendingWith{};
+    RunFrame& frame = out.last;
+    RunFrame pending;
+    auto keep = [&](const RunFrame& f, const SwitchBytes& with) {
+        if (!timeline.Recording()) return;
+        std::memcpy(entry.data(), f.record.data(), size);
+        std::memcpy(entry.data() + size, with.data(), with.size());
+        if (timeline.Empty())
+            timeline.Restart(entry.data(), f.step);
+        else
+            timeline.Record(entry.data(), f.step);
+    };
+    for (std::size_t k = 0; k < archive.Count(); ++k) {
+        frame = archive.Frame(k);
+        check(frame.switches);
+        if (k == 0) madeWith = frame.switches;
+        if (k > 0 && pending.step != frame.step) keep(pending, pendingWith);
+        pending = frame;
+        pendingWith = madeWith;
+        madeWith = frame.switches;
+    }
+    keep(pending, pendingWith);
+    return out;
+}
+
+}  // namespace common
