@@ -145,9 +145,15 @@ void AutosaveFolder::Trim() const {
 // ---- one run ----------------------------------------------------------------
 
 AutosaveRecorder::AutosaveRecorder(AutosaveFolder& folder, const std::string& document, std::int64_t step,
-                                   const unsigned char* record, const SwitchBytes& switches, Ranges computed)
+                                   const unsigned char* record, const SwitchBytes& switches, Ranges computed,
+                                   Pace pace)
     : folder_(folder), writer_(folder.NewArchive(document)), start_(record, record + folder.Kind().recordSize),
-      step_(step), switches_(switches), computed_(std::move(computed)), began_(std::chrono::steady_clock::now()) {}
+      step_(step), switches_(switches), computed_(std::move(computed)), began_(std::chrono::steady_clock::now()),
+      pace_(pace) {}
+
+double AutosaveRecorder::Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+}
 
 void AutosaveRecorder::Begin(std::int64_t step, const SwitchBytes& switches) {
     archive_ = std::make_unique<RunRecorder>(std::move(*writer_), every_, computed_);
@@ -159,10 +165,14 @@ void AutosaveRecorder::Begin(std::int64_t step, const SwitchBytes& switches) {
 void AutosaveRecorder::Record(std::int64_t step, const unsigned char* record, const SwitchBytes& switches) {
     if (!error_.empty()) return;
     try {
+        ++recorded_;
         if (!archive_) {
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
-            every_ = AutosaveEvery(seconds, folder_.Kind().FrameSize());
+            every_ = AutosaveEvery(Seconds(), folder_.Kind().FrameSize());
             Begin(step_, switches_);
+        } else if (pace_ == Pace::Average && recorded_ == nextPace_) {
+            every_ = AutosaveEvery(Seconds() / static_cast<double>(recorded_), folder_.Kind().FrameSize());
+            archive_->SetEvery(every_);
+            nextPace_ *= 2;
         }
         archive_->Record(step, record, switches);
         last_ = step;

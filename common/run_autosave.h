@@ -89,10 +89,16 @@ class AutosaveRecorder {
 public:
     using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
 
+    // How K follows the pace of the run: set once from the first step, or
+    // also set again from the average pace at steps 2, 4, 8, ... of the run
+    // (where a step costs far less than what the window does between two).
+    enum class Pace { FirstStep, Average };
+
     // `record` (kind's record size) and `switches`: the state the run starts
     // from at `step`; `computed`: the ranges a step computes.
     AutosaveRecorder(AutosaveFolder& folder, const std::string& document, std::int64_t step,
-                     const unsigned char* record, const SwitchBytes& switches, Ranges computed);
+                     const unsigned char* record, const SwitchBytes& switches, Ranges computed,
+                     Pace pace = Pace::FirstStep);
 
     // Whether `step` follows the last state recorded (always before the first).
     bool Follows(std::int64_t step) const { return !archive_ || step == last_ + 1; }
@@ -104,9 +110,12 @@ public:
                  const SwitchBytes& switches);
     // The last state, then the sync; throws the failure met on the way.
     void Finish();
+    // The steps between the regular frames now.
+    std::int64_t Every() const { return every_; }
 
 private:
     void Begin(std::int64_t step, const SwitchBytes& switches);
+    double Seconds() const;
 
     AutosaveFolder& folder_;
     std::optional<RunArchiveWriter> writer_;
@@ -115,6 +124,8 @@ private:
     SwitchBytes switches_;
     Ranges computed_;
     std::chrono::steady_clock::time_point began_;
+    Pace pace_;
+    std::int64_t recorded_ = 0, nextPace_ = 2;  // steps recorded; when to look at the pace again
     std::int64_t every_ = 1;
     std::int64_t last_ = 0;
     std::unique_ptr<RunRecorder> archive_;

@@ -12,13 +12,15 @@ std::string RunsFolder() { return common::RunsFolderOf(kPlanarRunKind.program); 
 std::vector<std::string> RecentRuns(const std::string& folder) { return common::RecentRunFiles(folder, kRunExtension); }
 
 // Appends the run to its archive; a state put in the place of the run's
-// during it ("New") starts a new archive.
+// during it ("New") starts a new archive. A step takes microseconds and the
+// window draws each one, so K follows the average pace of the run.
 class RunAutosave::Recorder : public StateRecorder {
 public:
     Recorder(common::AutosaveFolder& folder, Session& session)
         : session_(session),
           run_(folder, session.DocumentName, static_cast<std::int64_t>(session.Steps()), session.Record().data(),
-               EncodeSwitches(session.Settings()), PlanarComputedRanges()) {}
+               EncodeSwitches(session.Settings()), PlanarComputedRanges(),
+               common::AutosaveRecorder::Pace::Average) {}
 
     void Record(const CommittedStep& c) override {
         run_.Record(static_cast<std::int64_t>(c.step), RecordedState(c.state).data(), EncodeSwitches(c.settings));
