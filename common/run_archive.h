@@ -215,6 +215,8 @@ public:
 
     RunArchiveWriter& Writer() { return writer_; }
     std::int64_t Every() const { return every_; }
+    // The steps between the regular frames from now on (at least 1).
+    void SetEvery(std::int64_t every) { every_ = every < 1 ? 1 : every; }
 
 private:
     void Write(std::int64_t step, const SwitchBytes& switches, const unsigned char* record);

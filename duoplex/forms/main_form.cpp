@@ -113,6 +113,7 @@ void TWrapRadio::paintEvent(QPaintEvent*) {
 
 TMainForm::TMainForm(Dialogs& dialogs)
     : dialogs_(dialogs),
+      autosave_(std::make_unique<RunAutosave>()),
       image_(kFieldWidth, kClientHeight, QImage::Format_RGB32),
       canvas_(&image_),
       separator_(LocaleSeparator()) {
@@ -130,6 +131,7 @@ void TMainForm::BuildControls() {
     font.setPixelSize(11);
     setFont(font);
     BuildMenu();
+    BuildRunMenu();
     BuildMovieExport();
 
     auto* client = new QWidget(this);
@@ -398,6 +400,7 @@ void TMainForm::SetRunning() {
     ShapeLime->SetBrushColor(ToQColor(common::kGreen));
     Refresh->setEnabled(false);
     Open1->setEnabled(false);
+    RecentRuns1->setEnabled(false);
 }
 
 void TMainForm::SetIdle() {
@@ -407,6 +410,7 @@ void TMainForm::SetIdle() {
     ShapeLime->SetBrushColor(ToQColor(common::kLime));
     Refresh->setEnabled(true);
     Open1->setEnabled(true);
+    RecentRuns1->setEnabled(true);
 }
 
 // The one failure handler: the text in a box with OK, then carry on.
@@ -455,6 +459,7 @@ void TMainForm::GoClick() {
         return;
     }
     PassSettings();
+    Guarded([&] { autosave_->Begin(Session); });
     Guarded([&] {
         try {
             // Runs on from the state shown; the states after it are dropped.
@@ -465,6 +470,7 @@ void TMainForm::GoClick() {
             throw;
         }
     });
+    Guarded([&] { autosave_->End(Session); });
     if (closePending_) {
         closePending_ = false;
         close();
@@ -501,7 +507,8 @@ void TMainForm::New1Click() { Session.New(*this); }
 void TMainForm::Open1Click() {
     if (!Session.Stopped()) return;  // disabled during a run
     Guarded([&] {
-        std::optional<QString> name = dialogs_.OpenFileName(this, GravFilter(), GravSuffix());
+        std::optional<QString> name =
+            dialogs_.OpenFileName(this, QString::fromLatin1(kGravOrRunFilter), GravSuffix());
         if (name) LoadAndShow(*name);
     });
 }
@@ -511,6 +518,10 @@ void TMainForm::OpenDocument(const QString& name) {
 }
 
 void TMainForm::LoadAndShow(const QString& name) {
+    if (IsRunPath(common::qt::FilePath(name))) {
+        OpenRun(common::qt::FilePath(name));
+        return;
+    }
     // A file that is neither a document nor its JSON form: No is the default.
     auto ask = [this](const std::string& question) {
         return dialogs_.ConfirmDefaultNo(this, common::qt::DisplayPath(question));

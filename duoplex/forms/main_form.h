@@ -17,10 +17,12 @@
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
 #include "duoplex/core/settings.h"
+#include "duoplex/session/run_autosave.h"
 #include "duoplex/session/session.h"
 
 class QAction;
 class QCheckBox;
+class QMenu;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -33,6 +35,9 @@ namespace duoplex::forms {
 extern const char* const kTitle;       // "Duoplex"
 extern const char* const kGravFilter;  // "Two taons|*.grav"
 extern const char* const kGravSuffix;  // "grav"
+// File > Open offers documents and run archives; "Save Run As..." runs.
+extern const char* const kGravOrRunFilter;
+extern const char* const kRunFilter;  // "Duoplex runs (*.gravrun)|*.gravrun"
 
 using common::qt::Dialogs;
 using common::qt::TShape;
@@ -81,6 +86,26 @@ public:
     // timeline drawn in turn as the field shows them, into a movie file.
     QAction* ExportMovie1 = nullptr;
     void ExportMovie1Click();
+
+    // ---- run archives (main_form_runs.cpp) ----------------------------------
+    QAction* SaveRunAs1 = nullptr;  // File, "Save Run As..."
+    // Writes the timeline's states as a run archive (the file dialog, then a
+    // replace question for a file that is no archive).
+    void SaveRunAs1Click();
+    // What "Open" does with a run archive: the timeline holds its frames and
+    // the last is shown with its settings (and, when given, under the name
+    // of the document the run came from).
+    void OpenRun(const std::string& path, const std::string& documentName = {});
+    // Autosave: every run is appended to an archive in the runs folder;
+    // File > "Recent Runs" lists them, the newest first.
+    QMenu* RecentRuns1 = nullptr;
+    void RecentRuns1Show();
+    RunAutosave& Autosave() { return *autosave_; }
+    // At start: after an unclean end of a program whose run was being
+    // recorded, "Restore the run of NAME, recorded up to step K?" (Yes the
+    // default): Yes shows its last state under the document's name with its
+    // timeline; No keeps it in Recent Runs.
+    void RecoverRun();
 
     // Controls.
     common::qt::DrawingArea* DrawingField = nullptr;
@@ -132,6 +157,9 @@ private:
     void BuildRunButtons();
     void BuildTimelineKeys();
     void BuildMovieExport();
+    void BuildRunMenu();
+    // The radio buttons show the session's settings.
+    void ShowSettings(const StepSettings& settings);
     void BuildGravonPage(QWidget* page, int k);
     long double ReadEdit(const QLineEdit* edit) const;
     // The run settings of the radio buttons to the session.
@@ -168,6 +196,7 @@ private:
     void Committed(const CommittedStep& step) override;
 
     Dialogs& dialogs_;
+    std::unique_ptr<RunAutosave> autosave_;
     QImage image_;
     common::QImageCanvas canvas_;
     char separator_;

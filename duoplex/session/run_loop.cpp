@@ -57,7 +57,14 @@ RunResult Session::Run(std::uint64_t maxSteps, RunObserver* observer) {
     } end{this};
 
     // Runs on from the state shown; the states recorded after it are dropped.
-    if (timeline_.Recording()) timeline_.Continue(Record().data(), static_cast<std::int64_t>(steps_));
+    // It is taken up again unless it changed: its switches are not compared.
+    if (timeline_.Recording()) {
+        auto entry = TimelineEntry(settings_);
+        if (!timeline_.Empty())
+            std::copy_n(timeline_.StateAt(timeline_.Shown()) + kGravRecordSize, common::kRunSwitchesSize,
+                        entry.begin() + kGravRecordSize);
+        timeline_.Continue(entry.data(), static_cast<std::int64_t>(steps_));
+    }
     RunResult result;
     while (!stopRequested_ && (maxSteps == kUntilStopped || result.steps < maxSteps)) {
         ApplyQueued();
@@ -93,7 +100,7 @@ bool Session::Step(RunResult& result) {
 
 void Session::Committed(RunObserver* observer) {
     const CommittedStep step{steps_, state_, settings_};
-    if (timeline_.Recording()) timeline_.Record(Record().data(), static_cast<std::int64_t>(steps_));
+    if (timeline_.Recording()) timeline_.Record(TimelineEntry(settings_).data(), static_cast<std::int64_t>(steps_));
     for (StateRecorder* r : recorders_) r->Record(step);
     if (observer) observer->Committed(step);
 }

@@ -32,6 +32,9 @@ class StateRecorder {
 public:
     virtual ~StateRecorder() = default;
     virtual void Record(const CommittedStep& step) = 0;
+    // Another state was put in the place of the run's between two steps
+    // ("New" during a run): the steps after it go on from `step`.
+    virtual void Restarted(const CommittedStep& step) { (void)step; }
 };
 
 // How a run ended.

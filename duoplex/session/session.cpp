@@ -5,6 +5,7 @@
 #include "common/numtext.h"
 #include "duoplex/core/grav_json.h"
 #include "duoplex/core/planar_step.h"
+#include "duoplex/core/run_archive.h"
 
 namespace duoplex {
 
@@ -15,7 +16,7 @@ constexpr Field kShownFields[] = {Field::X, Field::Y, Field::SpeedX, Field::Spee
 }  // namespace
 
 Session::Session(FaultKeeps keeps, std::size_t timelineBudget)
-    : keeps_(keeps), timeline_(kGravRecordSize, timelineBudget) {
+    : keeps_(keeps), timeline_(kTimelineEntrySize, timelineBudget) {
     ResetToStartValues(state_);
 }
 
@@ -81,8 +82,20 @@ void Session::ApplyQueued() {
 
 // ---- the timeline ----------------------------------------------------------
 
+std::array<unsigned char, kTimelineEntrySize> Session::TimelineEntry(const StepSettings& settings) const {
+    const GravBytes record = Record();
+    const common::SwitchBytes switches = EncodeSwitches(settings);
+    std::array<unsigned char, kTimelineEntrySize> entry;
+    std::copy(record.begin(), record.end(), entry.begin());
+    std::copy(switches.begin(), switches.end(), entry.begin() + kGravRecordSize);
+    return entry;
+}
+
 void Session::RestartTimeline() {
-    timeline_.Restart(Record().data(), static_cast<std::int64_t>(steps_));
+    timeline_.Restart(TimelineEntry(settings_).data(), static_cast<std::int64_t>(steps_));
+    // During a run (a "New" between two steps) the recorders start anew too.
+    if (running_)
+        for (StateRecorder* r : recorders_) r->Restarted(CommittedStep{steps_, state_, settings_});
 }
 
 bool Session::ShowRecorded(std::optional<std::size_t> index, ValueFields& fields) {
@@ -107,6 +120,7 @@ void Session::ShowValues(ValueFields& fields) const {
 }
 
 void Session::StartUp(ValueFields& fields) {
+    DocumentName.clear();
     ResetToStartValues(state_);
     SetCount(0);
     ShowValues(fields);
@@ -119,6 +133,7 @@ void Session::StartUp(ValueFields& fields) {
 
 void Session::New(ValueFields& fields) {
     ResetToNewValues(state_);
+    DocumentName.clear();
     ShowValues(fields);
     RestartTimeline();
 }
@@ -139,6 +154,7 @@ void Session::Refresh(FunctionChoice f, bool threeGravons, ValueFields& fields) 
     state_.DT = common::ParseReal(fields.DTText(), sep);
     TakeSnapshot(fields);
     SetCount(0);
+    DocumentName.clear();
     RestartTimeline();
 }
 
@@ -153,6 +169,7 @@ bool Session::Open(const std::string& path, const Confirmation& confirm, ValueFi
     if (std::optional<std::string> question = OpenQuestion(path))
         if (!confirm(*question)) return false;
     LoadDocument(path, state_);  // a record or its JSON form; throws before anything changes
+    DocumentName = path;
     RestartTimeline();
     ShowValues(fields);
     return true;

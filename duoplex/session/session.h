@@ -8,6 +8,7 @@
 // Commands run their steps in the program's order: a failure (an exception
 // with the text to show) ends a command at that step and what came before
 // stays done.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "common/canvas.h"
+#include "common/run_archive.h"
 #include "common/timeline.h"
 #include "duoplex/core/planar_scene.h"
 #include "duoplex/core/planar_state.h"
@@ -40,6 +42,18 @@ public:
 
 // A question to the user; true for Yes.
 using Confirmation = std::function<bool(const std::string& question)>;
+
+// A timeline entry: the record of a state and the switches (as an archive
+// frame holds them) of the step that made it.
+inline constexpr std::size_t kTimelineEntrySize = kGravRecordSize + common::kRunSwitchesSize;
+
+// Before a run archive is written to `path`: when an existing file there is
+// no run archive, "'notes.txt' is 1,234 bytes long and is not a Duoplex run
+// archive. Replace it?"; nothing otherwise.
+std::optional<std::string> RunReplaceQuestion(const std::string& path);
+// Whether "Open" takes the file as a run archive: by its extension or its
+// first bytes.
+bool IsRunPath(const std::string& path);
 
 class Session {
 public:
@@ -82,7 +96,7 @@ public:
 
     // ---- the timeline -----------------------------------------------------
     // Every committed state since the last Open, Refresh, New or start, as
-    // its record with its step count.
+    // its record and switches (kTimelineEntrySize) with its step count.
     const common::Timeline& Timeline() const { return timeline_; }
     void SetTimelineBudget(std::size_t bytes) { timeline_.SetBudget(bytes); }
     void RestartTimeline();
@@ -110,6 +124,23 @@ public:
     void SaveAs(const std::string& path, const Confirmation& confirm) const;
     // The 24 values and dt into the fields.
     void ShowValues(ValueFields& fields) const;
+
+    // The document the state came from: the last opened (empty after the
+    // start, New and Refresh). Autosaved runs are named after it.
+    std::string DocumentName;
+
+    // ---- run archives (session_runs.cpp) ----------------------------------
+    // "Save Run As...": the timeline's states as a run archive (the first
+    // state, every state held, a frame wherever the function, the gravon
+    // pass, the brake or the values changed between two steps). A file there
+    // that is no archive is refused, or with `replace` replaced once the
+    // archive is written in full.
+    void SaveRunAs(const std::string& path, bool replace = false) const;
+    // Opening a run archive: the timeline holds its frames, the last is the
+    // state (shown in the fields) with its settings. The document name is
+    // the archive's with ".grav", or `documentName` when given (a run
+    // restored after an unclean end). All or nothing.
+    void OpenRun(const std::string& path, ValueFields& fields, const std::string& documentName = {});
 
     // ---- the tools' commands ----------------------------------------------
     // A record as the document: the snapshot, and the values.
@@ -143,6 +174,8 @@ private:
     void Committed(RunObserver* observer);
     void SetCount(std::uint64_t steps);
     void Show(ValueFields& fields, Field f, int k) const;
+    // The state's record followed by the switches.
+    std::array<unsigned char, kTimelineEntrySize> TimelineEntry(const StepSettings& settings) const;
 
     FaultKeeps keeps_;
     PlanarState state_;

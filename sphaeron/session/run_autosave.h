@@ -1,21 +1,21 @@
 #pragma once
-// The window's own archive of every run: while a run goes, its states are
-// appended to an archive under $XDG_STATE_HOME/Sphaeron/runs/ (by default
-// ~/.local/state/Sphaeron/runs/), every K-th state with K chosen so that the
-// disk sees at most about 256 KiB a second, plus the frames of changes;
-// replay makes the rest exact. The folder is bounded: the oldest runs go
-// first.
+// The window's own archive of every run (see common/run_autosave.h): while
+// a run goes, its states are appended to an archive under
+// $XDG_STATE_HOME/Sphaeron/runs/ (by default ~/.local/state/Sphaeron/runs/),
+// every K-th state with K chosen so that the disk sees at most about 256 KiB
+// a second, plus the frames of changes; replay makes the rest exact. The
+// folder is bounded: the oldest runs go first.
 //
 // A program that runs leaves a marker in the folder naming its last run and
 // the document it came from, and removes it when it ends cleanly; a marker
 // of a program that is gone tells the next start that it ended uncleanly.
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/run_autosave.h"
 #include "sphaeron/session/run_archive.h"
 
 namespace sphaeron {
@@ -28,28 +28,22 @@ std::string RunsFolder();
 // The archives in the folder, the newest first.
 std::vector<std::string> RecentRuns(const std::string& folder);
 
-// What a marker of a program that ended uncleanly names.
-struct UncleanEnd {
-    std::string marker;    // the marker file (remove it when handled)
-    std::string run;       // the archive of its last run
-    std::string document;  // the document the run came from
-    std::int64_t step = 0;  // the last step the archive holds
-};
+using common::UncleanEnd;
 
 class RunAutosave {
 public:
-    static constexpr std::uint64_t kDefaultFolderBytes = std::uint64_t{1} << 30;  // 1 GiB
-    static constexpr double kBytesPerSecond = 256.0 * 1024.0;
+    static constexpr std::uint64_t kDefaultFolderBytes = common::kAutosaveFolderBytes;  // 1 GiB
+    static constexpr double kBytesPerSecond = common::kAutosaveBytesPerSecond;
 
     explicit RunAutosave(std::string folder = RunsFolder(), std::uint64_t folderBytes = kDefaultFolderBytes);
     ~RunAutosave();  // removes this program's marker: a clean end
     RunAutosave(const RunAutosave&) = delete;
     RunAutosave& operator=(const RunAutosave&) = delete;
 
-    const std::string& Folder() const { return folder_; }
+    const std::string& Folder() const { return folder_.Folder(); }
     // A marker left by a program that is gone, with its archive; the first
     // found. Markers without an archive are removed.
-    std::optional<UncleanEnd> FindUncleanEnd() const;
+    std::optional<UncleanEnd> FindUncleanEnd() const { return folder_.FindUncleanEnd(); }
 
     // Before a run of the session: a new archive that starts with the state
     // now, added to the session's recorders. Nothing in the spiral.
@@ -59,19 +53,12 @@ public:
     // run itself went on); every frame written before it stays.
     void End(Session& session);
     // The archive of the last run (empty before the first).
-    const std::string& LastRun() const { return lastRun_; }
+    const std::string& LastRun() const { return folder_.LastRun(); }
 
 private:
     class Recorder;
-    // A new archive for a run of `document`, named in the marker.
-    common::RunArchiveWriter NewArchive(const std::string& document);
-    void WriteMarker(const std::string& document) const;
-    void Trim() const;
 
-    std::string folder_;
-    std::uint64_t folderBytes_;
-    std::string marker_;
-    std::string lastRun_;
+    common::AutosaveFolder folder_;
     std::unique_ptr<Recorder> recorder_;
 };
 

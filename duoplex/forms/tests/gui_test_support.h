@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QString>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,8 @@
 
 namespace duoplex::testing {
 
+// The application, and the window's runs folder in a temporary folder of
+// its own: no test writes into the real home.
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -23,11 +28,19 @@ public:
         static char name[] = "duoplex_gui_tests";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
+        state_ = std::filesystem::temp_directory_path() / ("duoplex-gui-state-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(state_);
+        ::setenv("XDG_STATE_HOME", state_.c_str(), 1);
     }
-    void TearDown() override { delete app_; }
+    void TearDown() override {
+        delete app_;
+        std::error_code ec;
+        std::filesystem::remove_all(state_, ec);
+    }
 
 private:
     QApplication* app_ = nullptr;
+    std::filesystem::path state_;
 };
 
 struct ScriptedDialogs : common::qt::Dialogs {
