@@ -95,6 +95,8 @@ void BM_WindowRun(benchmark::State& st) {
         // The share of the run the plots window took, as it measures itself.
         const auto runs = std::chrono::steady_clock::now() - started;
         st.counters["plot samples"] = static_cast<double>(form.Plots->SampleCount());
+        st.counters["plot samples/s"] = static_cast<double>(form.Plots->SampleCount()) /
+                                        std::chrono::duration<double>(runs).count();
         st.counters["plots share %"] = 100.0 * std::chrono::duration<double>(form.Plots->TimeSpent()).count() /
                                         std::chrono::duration<double>(runs).count();
     }

@@ -251,6 +251,9 @@ void TPlotsWindow::BuildDistanceChart() {
             wellMarks_.push_back(mark);
         }
     DistanceView = new TimedChartView(distanceChart_, this, paintTime_);
+    // The histogram is all level and upright edges: smoothing them changes
+    // nothing to see and costs most of what its paints take.
+    DistanceView->setRenderHint(QPainter::Antialiasing, false);
 }
 
 void TPlotsWindow::BuildPotentialChart() {
