@@ -133,6 +133,17 @@ RunArchiveWriter AutosaveFolder::NewArchive(const std::string& document) {
     return writer;
 }
 
+void AutosaveFolder::EndRun(const std::function<void()>& finish) const {
+    std::exception_ptr failure;
+    try {
+        finish();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    Trim();
+    if (failure) std::rethrow_exception(failure);
+}
+
 void AutosaveFolder::Trim() const {
     std::uint64_t total = 0;
     for (const std::string& run : Recent()) {

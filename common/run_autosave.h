@@ -14,6 +14,7 @@
 // bytes; everything else is here.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,9 @@ public:
     // The oldest archives go until the folder holds at most its bound; the
     // last run stays.
     void Trim() const;
+    // The end of a run: `finish` writes its last frame, then the folder is
+    // trimmed; a failure of `finish` is thrown after the trim.
+    void EndRun(const std::function<void()>& finish) const;
 
 private:
     void WriteMarker(const std::string& document) const;

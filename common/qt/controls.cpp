@@ -1,8 +1,11 @@
 #include "common/qt/controls.h"
 
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <filesystem>
 
+#include "common/qt/dialogs.h"
 #include "common/qt/guarded_app.h"
 
 namespace common::qt {
@@ -41,6 +44,18 @@ void DrawingArea::mousePressEvent(QMouseEvent* event) {
 
 void DrawingArea::mouseReleaseEvent(QMouseEvent* event) {
     if (OnMouseUp) Guarded(dialogs_, window(), [&] { OnMouseUp(event); });
+}
+
+void FillRecentRuns(QMenu* menu, const std::vector<std::string>& runs,
+                    const std::function<void(const std::string&)>& open) {
+    constexpr std::size_t kShown = 10;
+    menu->clear();
+    for (std::size_t i = 0; i < runs.size() && i < kShown; ++i) {
+        const std::string path = runs[i];
+        QAction* a = menu->addAction(DisplayPath(std::filesystem::path(path).filename().string()));
+        QObject::connect(a, &QAction::triggered, menu, [open, path] { open(path); });
+    }
+    if (runs.empty()) menu->addAction(QStringLiteral("(none)"))->setEnabled(false);
 }
 
 }  // namespace common::qt

@@ -6,9 +6,13 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "common/colours.h"
 #include "common/qt/qimage_canvas.h"
+
+class QMenu;
 
 namespace common::qt {
 
@@ -72,5 +76,11 @@ private:
     const QImage* buffer_;
     Dialogs& dialogs_;
 };
+
+// File > Recent Runs as it opens: the ten newest of `runs` (newest first)
+// by file name, each opening its run through `open`; "(none)" greyed when
+// there is none.
+void FillRecentRuns(QMenu* menu, const std::vector<std::string>& runs,
+                    const std::function<void(const std::string&)>& open);
 
 }  // namespace common::qt

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <filesystem>
 
+#include "common/qt/controls.h"
 #include "duoplex/core/run_archive.h"
 #include "duoplex/forms/main_form.h"
 
@@ -58,15 +59,8 @@ void TMainForm::OpenRun(const std::string& path, const std::string& documentName
 }
 
 void TMainForm::RecentRuns1Show() {
-    constexpr std::size_t kShown = 10;
-    RecentRuns1->clear();
-    const std::vector<std::string> runs = RecentRuns(autosave_->Folder());
-    for (std::size_t i = 0; i < runs.size() && i < kShown; ++i) {
-        const std::string path = runs[i];
-        QAction* a = RecentRuns1->addAction(common::qt::DisplayPath(std::filesystem::path(path).filename().string()));
-        connect(a, &QAction::triggered, this, [this, path] { Guarded([&] { OpenRun(path); }); });
-    }
-    if (runs.empty()) RecentRuns1->addAction(QStringLiteral("(none)"))->setEnabled(false);
+    common::qt::FillRecentRuns(RecentRuns1, RecentRuns(autosave_->Folder()),
+                               [this](const std::string& path) { Guarded([&] { OpenRun(path); }); });
 }
 
 void TMainForm::RecoverRun() {

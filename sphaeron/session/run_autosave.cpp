@@ -56,14 +56,7 @@ void RunAutosave::End(Session& session) {
     if (!recorder_) return;
     session.RemoveRecorder(recorder_.get());
     std::unique_ptr<Recorder> recorder = std::move(recorder_);
-    std::exception_ptr failure;
-    try {
-        recorder->Finish();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    folder_.Trim();
-    if (failure) std::rethrow_exception(failure);
+    folder_.EndRun([&] { recorder->Finish(); });
 }
 
 }  // namespace sphaeron
