@@ -155,7 +155,8 @@ void TStructurePanel::Reset() {
 }
 
 void TStructurePanel::Add(long step, const structure::StructureResult& r) {
-    if (!points_.empty() && step <= points_.back().step) points_.clear();  // went back in time
+    if (!points_.empty() && step < points_.back().step) points_.clear();  // went back in time
+    if (!points_.empty() && step == points_.back().step) points_.pop_back();  // the same state again
     points_.push_back({step, r.summary.mean_q6, r.summary.largest, r.summary.clusters});
     if (static_cast<int>(points_.size()) > kMaxPoints) {
         std::vector<Point> kept;
@@ -189,7 +190,7 @@ void TStructurePanel::DrawSeries() {
     // anew).
     const qreal first = points_.empty() ? 0 : static_cast<qreal>(points_.front().step);
     const qreal last = points_.empty() ? 1 : static_cast<qreal>(points_.back().step);
-    const qreal span = std::max<qreal>(last - first, 1);
+    const qreal span = std::max<qreal>(last - first, 4);
     const qreal unit = std::pow(10.0, std::floor(std::log10(span)));
     const qreal end = first + std::ceil(span / unit) * unit;
     if (stepAxis_->min() != first || stepAxis_->max() != end) stepAxis_->setRange(first, end);

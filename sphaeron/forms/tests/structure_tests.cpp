@@ -80,6 +80,17 @@ TEST_F(ColourByTest, TheRuleChosenInThePlotsIsRememberedAndCharted) {
     EXPECT_EQ(1, panel.Series()[0].clusters);
     EXPECT_EQ(100, panel.Series()[0].largest);
 
+    // The series goes on through a state charted twice (the last sample of
+    // a run and its end) and starts anew when the steps go back.
+    const structure::StructureResult& r = f.Structure().Result();
+    for (long step : {10, 20, 20}) panel.Add(step, r);
+    ASSERT_EQ(3u, panel.Series().size());
+    EXPECT_EQ(20, panel.Series().back().step);
+    panel.Add(5, r);
+    ASSERT_EQ(1u, panel.Series().size());
+    panel.Reset();
+    panel.Add(0, r);
+
     panel.CutoffBox->setValue(0.5);  // shorter than the lattice spacing: nobody is bonded
     panel.RuleBox->setCurrentIndex(1);
     EXPECT_EQ(structure::NeighbourRule::Cutoff, f.Structure().Options.neighbours.rule);
