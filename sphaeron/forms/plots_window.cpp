@@ -446,7 +446,10 @@ void TPlotsWindow::DrawDistances(const TaonState& s) {
     bars_->replace(outline);
     limit_ = DistanceLimit(s);
     SetNiceRange(distanceX_, 0, static_cast<qreal>(limit_));
-    const qreal yTop = std::ceil(top * 1.1);
+    // The count axis keeps its top while the highest bin stays well under
+    // it, so that most samples leave it as it is.
+    qreal yTop = distanceY_->max();
+    if (!(top * 1.05 <= yTop && yTop <= top * 1.6 + 5)) yTop = std::ceil(top * 1.25);
     SetNiceRange(distanceY_, 0, yTop, true);
     const QString title = QStringLiteral("Pair distances: %1 of %2 pairs below r = %3")
                               .arg(h.Total())

@@ -211,7 +211,8 @@ void TStructurePanel::DrawSeries() {
         bars_->append(counts);
         coordinationAxis_->setCategories(categories);
     }
-    if (taonAxis_->max() != top) taonAxis_->setRange(0, top);
+    // The count axis keeps its top while the highest bar stays well under it.
+    if (!(top <= taonAxis_->max() && taonAxis_->max() <= top * 1.6 + 5)) taonAxis_->setRange(0, std::ceil(top * 1.25));
 }
 
 }  // namespace sphaeron::forms
