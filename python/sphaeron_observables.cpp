@@ -16,7 +16,7 @@ using pyext::RealScalar;
 
 sphaeron::StepSwitches Switches(int mode, bool stopL) {
     if (mode < 0 || mode > 2) throw py::value_error("mode must be 0, 1 or 2");
-    return sphaeron::RunSwitches{.mode = mode, .stopL = stopL, .cool = false}.Step();
+    return sphaeron::RunSwitches{.mode = mode, .stopL = stopL, .cool = false}.ForStep();
 }
 
 pyext::RealArray Triple(long double a, long double b, long double c) {

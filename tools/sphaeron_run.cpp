@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
         exitCode = 3;
     }
     const auto done = static_cast<long long>(result.steps);
-    watch.Close(session.State(), sw.Step(), done);
+    watch.Close(session.State(), sw.ForStep(), done);
     if (exitCode == 0) exitCode = watch.MovieCode();
     const double seconds = watch.Elapsed();
     std::printf("steps %lld, seconds %.3f, steps per second %.1f\n", done, seconds,

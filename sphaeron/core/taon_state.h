@@ -57,7 +57,7 @@ struct RunSwitches {
 
     // What the force law reads: mode 2 steps as mode 0 does (it only draws
     // a line in the picture).
-    StepSwitches Step() const {
+    StepSwitches ForStep() const {
         StepSwitches sw;
         sw.StopL = stopL;
         sw.Cool = cool;

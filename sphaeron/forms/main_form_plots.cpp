@@ -33,7 +33,7 @@ private:
 
 }  // namespace
 
-StepSwitches TMainForm::PlotsSwitches() const { return WindowSwitches().Step(); }
+StepSwitches TMainForm::PlotsSwitches() const { return WindowSwitches().ForStep(); }
 
 void TMainForm::Plots1Click() {
     if (!Plots) {
@@ -61,7 +61,7 @@ void TMainForm::Plots1Click() {
 bool TMainForm::PlotsSampleDue() const { return Plots && Plots->SampleDue(); }
 
 void TMainForm::PlotsStepDone(const CommittedStep& step) {
-    Plots->StepDone(step.state, step.switches.Step(), step.state.StepCount, step.before);
+    Plots->StepDone(step.state, step.switches.ForStep(), step.state.StepCount, step.before);
 }
 
 void TMainForm::PlotsRunEnded() { Plots->RunEnded(State(), PlotsSwitches(), State().StepCount); }

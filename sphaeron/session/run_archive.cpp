@@ -28,7 +28,7 @@ common::RunReplay TaonReplay(int threads) {
     common::RunReplay replay;
     replay.advance = [engine](std::vector<unsigned char>& record, const common::SwitchBytes& bytes,
                               std::int64_t steps) {
-        StepSwitches sw = DecodeSwitches(bytes).Step();
+        StepSwitches sw = DecodeSwitches(bytes).ForStep();
         TaonsDocument doc;
         std::memcpy(doc.bytes.data(), record.data(), kDocumentSize);
         auto state = std::make_unique<TaonState>();

@@ -19,7 +19,7 @@ RunResult RunLoop(const RunPieces& run, std::uint64_t maxSteps, RunObserver* obs
         Observables before;
         const bool sample = observer && observer->WantsObservables(next);
         try {
-            run.engine.Step(run.state, sw.Step(), sample ? &before : nullptr);
+            run.engine.Step(run.state, sw.ForStep(), sample ? &before : nullptr);
         } catch (const common::FloatError& e) {
             result.faulted = true;
             result.faultStep = next;
